@@ -1,0 +1,29 @@
+# Front door to the CMake build. `make build` puts the programs in build/bin/.
+JOBS ?= $(shell nproc)
+
+.PHONY: build test test-plain test-sanitize demo bench clean
+
+build:
+	cmake -S . -B build -DCMAKE_BUILD_TYPE=Release >/dev/null
+	cmake --build build -j $(JOBS)
+
+# The whole suite, then the same suite built with AddressSanitizer and UBSan.
+test: test-plain test-sanitize
+
+test-plain: build
+	cd build && ctest --output-on-failure -j $(JOBS)
+
+test-sanitize:
+	cmake -S . -B build-asan -DCMAKE_BUILD_TYPE=Debug -DKIT_SANITIZE=ON >/dev/null
+	cmake --build build-asan -j $(JOBS)
+	cd build-asan && ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1 \
+		ctest --output-on-failure -j $(JOBS)
+
+demo: build
+	bash scripts/demo
+
+bench: build
+	bash bench/run_all
+
+clean:
+	rm -rf build build-asan
