@@ -222,6 +222,11 @@ class Editor {
     std::size_t end_row = end / std::size_t(width_);
     std::size_t cursor = std::size_t(start_) + pos_;
     std::size_t cursor_row = cursor / std::size_t(width_);
+    if (cursor == end && end % std::size_t(width_) != 0) {  // already there
+      put(out);
+      rows_up_ = int(cursor_row);
+      return;
+    }
     if (end_row > cursor_row) out += "\x1b[" + std::to_string(end_row - cursor_row) + "A";
     out += "\r";
     std::size_t column = cursor % std::size_t(width_);
