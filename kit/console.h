@@ -8,6 +8,8 @@
 #include <string>
 #include <string_view>
 
+#include "kit/files.h"
+
 namespace kit {
 
 // ---------------------------------------------------------------------------------
@@ -22,12 +24,20 @@ constexpr int print_zone_width = 14;
 
 /// Each print returns the status of the write (0, or a file status); texts go out whole,
 /// zero bytes included. Signed numbers carry a blank when not negative.
-int print_text(int target, std::string_view text, Ending ending);
+inline int print_text(int target, std::string_view text, Ending ending);
 int print_int(int target, std::int32_t value, Ending ending);
 int print_uint(int target, std::uint32_t value, Ending ending);
 int print_int64(int target, std::int64_t value, Ending ending);
 int print_uint64(int target, std::uint64_t value, Ending ending);
 int print_double(int target, double value, Ending ending);
+
+int print_text_slow(int target, std::string_view text, Ending ending);
+
+// Converters print millions of short texts into files; those go straight to the buffer.
+inline int print_text(int target, std::string_view text, Ending ending) {
+  if (target != console && ending == Ending::none) return write_bytes(target, text);
+  return print_text_slow(target, text, ending);
+}
 
 /// Plain decimal digits with a minus sign when negative, never a blank.
 std::string int_to_text(std::int32_t value);

@@ -280,19 +280,13 @@ void close_all_files() {
   for (int number = 1; number <= max_file_number; ++number) file_close(number);
 }
 
-bool at_end(int number) {
-  Slot* slot = detail::open_slot(number);
-  if (!slot) return true;
-  switch (slot->mode) {
-    case FileMode::binary:
-      return slot->position >= slot->size_at_open;
-    case FileMode::input:
-      return slot->next == slot->end && !ensure(*slot, 1);
-    case FileMode::output:
-      return true;
-  }
-  return true;
+namespace detail {
+
+bool at_end_slow(Slot& slot) {
+  return slot.mode != FileMode::input || (slot.next == slot.end && !ensure(slot, 1));
 }
+
+}  // namespace detail
 
 int read_line(int number, std::string& line) {
   Slot* slot = detail::open_slot(number);

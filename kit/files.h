@@ -51,7 +51,7 @@ void close_all_files();
 
 /// True when nothing more can be read: binary mode at or past the size at open, input
 /// mode when the next read would meet the end or a byte 26, and always for a free number.
-bool at_end(int number);
+inline bool at_end(int number);
 
 /// Replaces `line` with the next text line of an input-mode file, without its line end.
 /// A free number gives status 1 and leaves `line` unchanged.
@@ -119,10 +119,18 @@ inline Slot* open_slot(int number) {
   return number >= 1 && number <= max_file_number ? slots[number] : nullptr;
 }
 
+bool at_end_slow(Slot& slot);
 int get_bytes_slow(Slot& slot, std::int64_t position, void* target, std::size_t count);
 int write_bytes_slow(Slot& slot, std::string_view bytes);
 
 }  // namespace detail
+
+inline bool at_end(int number) {
+  detail::Slot* slot = detail::open_slot(number);
+  if (!slot) return true;
+  if (slot->mode == FileMode::binary) return slot->position >= slot->size_at_open;
+  return detail::at_end_slow(*slot);
+}
 
 inline int get_bytes(int number, std::int64_t position, void* target, std::size_t count) {
   detail::Slot* slot = detail::open_slot(number);
@@ -144,18 +152,15 @@ inline int get_bytes(int number, std::int64_t position, void* target, std::size_
 inline int write_bytes(int number, std::string_view bytes) {
   detail::Slot* slot = detail::open_slot(number);
   if (!slot) return status_bad_call;
-  if (slot->mode == FileMode::output && bytes.size() <= std::size_t(slot->limit - slot->fill)) {
-    std::memcpy(slot->fill, bytes.data(), bytes.size());
-    slot->fill += bytes.size();
-    std::int64_t after_line_end = 0;
-    for (std::size_t i = bytes.size(); i-- > 0;) {
-      if (bytes[i] == '\r' || bytes[i] == '\n') {
-        slot->column = after_line_end;
-        return status_ok;
-      }
-      ++after_line_end;
+  if (slot->mode == FileMode::output && bytes.size() <= 16 &&
+      bytes.size() <= std::size_t(slot->limit - slot->fill)) {
+    // Short texts: copy and follow the column in one pass, without a call to memcpy.
+    std::int64_t column = slot->column;
+    for (char c : bytes) {
+      *slot->fill++ = static_cast<unsigned char>(c);
+      column = (c == '\r' || c == '\n') ? 0 : column + 1;
     }
-    slot->column += after_line_end;
+    slot->column = column;
     return status_ok;
   }
   return detail::write_bytes_slow(*slot, bytes);

@@ -168,7 +168,7 @@ void set_console_device(ConsoleDevice* device) {
   stream().device = device;
 }
 
-int print_text(int target, std::string_view text, Ending ending) {
+int print_text_slow(int target, std::string_view text, Ending ending) {
   int status = text.empty() ? status_ok : write_to(target, text);
   int ending_status = write_ending(target, ending);
   return status != status_ok ? status : ending_status;
