@@ -140,6 +140,13 @@ std::uint32_t free_memory();
 std::optional<std::string> run_preamble(const PreambleProfile& profile, int argc,
                                         char** argv);
 
+/// Answers "--help" or "-h" (the usage text) and "--version" when it is the only
+/// argument, on standard output; returns true when it did, and the tool then ends with
+/// status 0. Any other call, a file really named "--help" reached as "./--help"
+/// included, is left to the tool.
+bool answer_standard_option(int argc, char** argv, std::string_view tool,
+                            std::string_view usage);
+
 /// Prints every file failure recorded since the last call on standard error, one line
 /// each as "program: name: message", after the console text so far. Returns how many.
 int report_file_failures(std::string_view program);

@@ -97,6 +97,25 @@ std::optional<std::string> run_preamble(const PreambleProfile& profile, int argc
   return std::nullopt;
 }
 
+bool answer_standard_option(int argc, char** argv, std::string_view tool,
+                            std::string_view usage) {
+  if (argc != 2 || !argv[1]) return false;
+  std::string_view option = argv[1];
+  std::string text;
+  if (option == "--help" || option == "-h") {
+    text = std::string(usage);
+    if (!text.empty() && text.back() != '\n') text += '\n';
+  } else if (option == "--version") {
+    text = std::string(tool) + " (PIC18 firmware tool kit) " KIT_VERSION "\n";
+  } else {
+    return false;
+  }
+  flush_console();
+  std::fwrite(text.data(), 1, text.size(), stdout);
+  std::fflush(stdout);
+  return true;
+}
+
 int report_file_failures(std::string_view program) {
   std::vector<FileFailure> failures = take_file_failures();
   if (failures.empty()) return 0;
