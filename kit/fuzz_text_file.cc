@@ -1,0 +1,70 @@
+// Fuzz target: a file read in text mode, line by line and item by item. Lines must be
+// those of a plain model of text mode; items must stay within their limit.
+#include <unistd.h>
+
+#include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+#include <string>
+#include <vector>
+
+#include "kit/files.h"
+
+namespace {
+
+// Text mode spelled out the slow way: cut at byte 26, CR LF to LF, split at LF, and one
+// CR dropped from the end of each line.
+std::vector<std::string> model_lines(std::string bytes) {
+  bytes = bytes.substr(0, bytes.find('\x1a'));
+  std::string text;
+  for (std::size_t i = 0; i < bytes.size(); ++i) {
+    if (bytes[i] == '\r' && i + 1 < bytes.size() && bytes[i + 1] == '\n') continue;
+    text.push_back(bytes[i]);
+  }
+  std::vector<std::string> lines;
+  std::size_t begin = 0;
+  while (begin < text.size()) {
+    std::size_t lf = text.find('\n', begin);
+    std::string line = text.substr(begin, lf == std::string::npos ? std::string::npos : lf - begin);
+    if (!line.empty() && line.back() == '\r') line.pop_back();
+    lines.push_back(line);
+    if (lf == std::string::npos) break;
+    begin = lf + 1;
+  }
+  return lines;
+}
+
+const std::string& scratch() {
+  static const std::string name = "/tmp/kit_fuzz_text_" + std::to_string(getpid());
+  return name;
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+  std::string bytes(reinterpret_cast<const char*>(data), size);
+  FILE* out = std::fopen(scratch().c_str(), "wb");
+  std::fwrite(bytes.data(), 1, bytes.size(), out);
+  std::fclose(out);
+
+  std::vector<std::string> lines;
+  if (kit::file_open(scratch(), kit::FileMode::input, 1) != kit::status_ok) std::abort();
+  while (!kit::at_end(1)) {
+    std::string line;
+    kit::read_line(1, line);
+    lines.push_back(line);
+    if (lines.size() > size + 1) std::abort();
+  }
+  kit::file_close(1);
+  if (lines != model_lines(bytes)) std::abort();
+
+  if (kit::file_open(scratch(), kit::FileMode::input, 1) != kit::status_ok) std::abort();
+  std::size_t items = 0;
+  while (!kit::at_end(1)) {
+    if (kit::read_item(1).size() > 4096) std::abort();
+    if (++items > size + 1) std::abort();  // every item consumes at least one character
+  }
+  kit::file_close(1);
+  kit::take_file_failures();
+  return 0;
+}
