@@ -1,0 +1,178 @@
+// Pixels, lines and glyphs of the plot picture.
+
+#include "pwmscope/picture.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstring>
+
+#include "pwmscope/font.h"
+
+namespace pwmscope {
+namespace {
+
+// Pixel indices are kept within this bound so that the line arithmetic stays exact in
+// 64 bits; such coordinates are far outside the picture anyway.
+constexpr std::int64_t coordinate_bound = std::int64_t(1) << 30;
+
+std::array<Rgb, 256> make_palette() {
+  std::array<Rgb, 256> palette{};
+  static constexpr Rgb text_mode[16] = {
+      {0x00, 0x00, 0x00}, {0x00, 0x00, 0xAA}, {0x00, 0xAA, 0x00}, {0x00, 0xAA, 0xAA},
+      {0xAA, 0x00, 0x00}, {0xAA, 0x00, 0xAA}, {0xAA, 0x55, 0x00}, {0xAA, 0xAA, 0xAA},
+      {0x55, 0x55, 0x55}, {0x55, 0x55, 0xFF}, {0x55, 0xFF, 0x55}, {0x55, 0xFF, 0xFF},
+      {0xFF, 0x55, 0x55}, {0xFF, 0x55, 0xFF}, {0xFF, 0xFF, 0x55}, {0xFF, 0xFF, 0xFF},
+  };
+  std::copy(std::begin(text_mode), std::end(text_mode), palette.begin());
+  int index = 16;
+  for (int red = 0; red < 6; ++red) {
+    for (int green = 0; green < 6; ++green) {
+      for (int blue = 0; blue < 6; ++blue) {
+        palette[index++] = {std::uint8_t(red * 51), std::uint8_t(green * 51),
+                            std::uint8_t(blue * 51)};
+      }
+    }
+  }
+  for (int grey = 0; index < 256; ++grey) {
+    std::uint8_t level = std::uint8_t(8 + grey * 10);
+    palette[index++] = {level, level, level};
+  }
+  return palette;
+}
+
+// The quotient rounded to the nearest integer, halves away from zero.
+std::int64_t rounded_quotient(std::int64_t numerator, std::int64_t denominator) {
+  std::int64_t twice = 2 * numerator;
+  return (twice + (twice < 0 ? -denominator : denominator)) / (2 * denominator);
+}
+
+// The steps i of 0..n at which start + direction * i lies in 0..limit - 1 (direction
+// is -1 or +1); empty when first > last.
+void steps_inside(std::int64_t start, std::int64_t direction, std::int64_t n, int limit,
+                  std::int64_t& first, std::int64_t& last) {
+  if (direction > 0) {
+    first = std::max<std::int64_t>(0, -start);
+    last = std::min<std::int64_t>(n, limit - 1 - start);
+  } else {
+    first = std::max<std::int64_t>(0, start - (limit - 1));
+    last = std::min<std::int64_t>(n, start);
+  }
+}
+
+bool style_bit(std::uint16_t style, std::int64_t step) { return (style >> (15 - (step & 15))) & 1; }
+
+}  // namespace
+
+const std::array<Rgb, 256>& default_palette() {
+  static const std::array<Rgb, 256> palette = make_palette();
+  return palette;
+}
+
+std::int64_t pixel_index(float c) {
+  if (std::isnan(c)) return -coordinate_bound;
+  double value = c;
+  double index = value > 0 ? std::trunc(value) : std::trunc(value - 0.5);
+  return std::int64_t(std::clamp(index, double(-coordinate_bound), double(coordinate_bound)));
+}
+
+Picture::Picture()
+    : columns_(std::size_t(picture_width) * picture_height, black),
+      cell_glyph_(std::size_t(text_rows) * text_columns, no_glyph) {
+  changed_.fill(true);
+}
+
+void Picture::touch(int x, int y_first, int y_last) {
+  changed_[x] = true;
+  any_changed_ = true;
+  std::int16_t* cell = &cell_glyph_[std::size_t(y_first / glyph_height) * text_columns +
+                                    std::size_t(x / glyph_width)];
+  for (int row = y_first / glyph_height; row <= y_last / glyph_height; ++row) {
+    *cell = no_glyph;
+    cell += text_columns;
+  }
+}
+
+void Picture::draw_point(float x, float y, std::uint8_t colour) {
+  std::int64_t px = pixel_index(x);
+  std::int64_t py = pixel_index(y);
+  if (px < 0 || px >= picture_width || py < 0 || py >= picture_height) return;
+  set(px, py, colour);
+}
+
+void Picture::draw_vertical(std::int64_t x, std::int64_t y1, std::int64_t y2, std::uint8_t colour,
+                            std::uint16_t style) {
+  if (x < 0 || x >= picture_width) return;
+  std::int64_t direction = y2 >= y1 ? 1 : -1;
+  std::int64_t first, last;
+  steps_inside(y1, direction, (y2 - y1) * direction, picture_height, first, last);
+  if (first > last) return;
+  std::uint8_t* column = &columns_[std::size_t(x) * picture_height];
+  std::int64_t y_first = y1 + direction * first;
+  std::int64_t y_last = y1 + direction * last;
+  if (style == 0xFFFF) {
+    std::int64_t top = std::min(y_first, y_last);
+    std::memset(column + top, colour, std::size_t(std::max(y_first, y_last) - top + 1));
+  } else {
+    // The mask repeats every 16 steps: lay out which of 16 consecutive steps are set.
+    bool set_at[16];
+    for (int k = 0; k < 16; ++k) set_at[k] = style_bit(style, k);
+    for (std::int64_t step = first; step <= last; ++step) {
+      if (set_at[step & 15]) column[y1 + direction * step] = colour;
+    }
+  }
+  touch(int(x), int(std::min(y_first, y_last)), int(std::max(y_first, y_last)));
+}
+
+void Picture::draw_line(float x1, float y1, float x2, float y2, std::uint8_t colour,
+                        std::uint16_t style) {
+  std::int64_t ax = pixel_index(x1), ay = pixel_index(y1);
+  std::int64_t bx = pixel_index(x2), by = pixel_index(y2);
+  if (ax == bx) return draw_vertical(ax, ay, by, colour, style);
+  std::int64_t dx = bx - ax, dy = by - ay;
+  std::int64_t n = std::max(std::abs(dx), std::abs(dy));
+  // Walk the longer axis one pixel per step; only steps whose major coordinate lies in
+  // the picture can set a pixel, and the mask keeps counting from the first end-point.
+  bool x_major = std::abs(dx) >= std::abs(dy);
+  std::int64_t major_start = x_major ? ax : ay;
+  std::int64_t major_direction = (x_major ? dx : dy) > 0 ? 1 : -1;
+  std::int64_t minor_start = x_major ? ay : ax;
+  std::int64_t minor_delta = x_major ? dy : dx;
+  std::int64_t first, last;
+  steps_inside(major_start, major_direction, n, x_major ? picture_width : picture_height, first,
+               last);
+  for (std::int64_t step = first; step <= last; ++step) {
+    if (!style_bit(style, step)) continue;
+    std::int64_t major = major_start + major_direction * step;
+    std::int64_t minor = minor_start + rounded_quotient(step * minor_delta, n);
+    std::int64_t x = x_major ? major : minor;
+    std::int64_t y = x_major ? minor : major;
+    if (x >= 0 && x < picture_width && y >= 0 && y < picture_height) set(x, y, colour);
+  }
+}
+
+void Picture::draw_glyph(int row, int column, std::uint8_t code) {
+  if (row < 0 || row >= text_rows || column < 0 || column >= text_columns) return;
+  std::int16_t& shown = cell_glyph_[std::size_t(row) * text_columns + std::size_t(column)];
+  if (shown == code) return;
+  const std::uint8_t* glyph = font_8x16[code];
+  int left = column * glyph_width;
+  int top = row * glyph_height;
+  for (int dx = 0; dx < glyph_width; ++dx) {
+    std::uint8_t* pixels = &columns_[std::size_t(left + dx) * picture_height + std::size_t(top)];
+    std::uint8_t bit = std::uint8_t(0x80 >> dx);
+    for (int dy = 0; dy < glyph_height; ++dy) pixels[dy] = (glyph[dy] & bit) ? white : black;
+    changed_[left + dx] = true;
+  }
+  any_changed_ = true;
+  shown = code;
+}
+
+bool Picture::take_changed_columns(std::array<bool, picture_width>& changed) {
+  if (!any_changed_) return false;
+  changed = changed_;
+  changed_.fill(false);
+  any_changed_ = false;
+  return true;
+}
+
+}  // namespace pwmscope
