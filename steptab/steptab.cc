@@ -33,6 +33,7 @@ std::vector<bool> odd_composites(std::int64_t bound) {
 }  // namespace
 
 PrimeList build_prime_list(std::int32_t prime_limit) {
+  prime_limit = std::max(prime_limit, 1);  // entry 1 always holds 2
   PrimeList primes;
   primes.entries.assign(std::size_t(prime_limit) + 1, 0);
   primes.entries[1] = 2;
@@ -59,6 +60,7 @@ PrimeList build_prime_list(std::int32_t prime_limit) {
 }
 
 PrimeList build_prime_list_by_trial_division(std::int32_t prime_limit) {
+  prime_limit = std::max(prime_limit, 1);
   PrimeList primes;
   primes.entries.assign(std::size_t(prime_limit) + 1, 0);
   primes.entries[1] = 2;

@@ -30,7 +30,7 @@ struct PrimeList {
   std::int32_t count = 0;
 };
 
-/// The first `prime_limit` primes (at least 1), found with a sieve.
+/// The first `prime_limit` primes (at least one), found with a sieve.
 PrimeList build_prime_list(std::int32_t prime_limit);
 
 /// The same list by the original method: every candidate divided by every prime before
