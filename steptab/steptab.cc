@@ -253,9 +253,10 @@ int run_generator(const VariantProfile& profile, int argc, char** argv) {
     kit::file_close(1);
   }
 
+  // Failures go to standard error before the closing line, which stays open for the wait.
+  kit::report_file_failures(profile.tool);
   kit::print_text(console, "Output data in ", Ending::none);
   kit::print_text(console, profile.closing_file, Ending::none);
-  kit::report_file_failures(profile.tool);
   kit::closing_wait(", End Prog, Any Key 2 Exit", false);
   return kit::exit_status();
 }
