@@ -27,3 +27,17 @@ bench: build
 
 clean:
 	rm -rf build build-asan
+
+# The programs and their manual pages under PREFIX, below DESTDIR when it is given;
+# `uninstall` removes what the last install wrote; `package` writes build/pic18kit_*.deb.
+PREFIX ?= /usr/local
+.PHONY: install uninstall package
+
+install: build
+	DESTDIR="$(DESTDIR)" cmake --install build --prefix "$(PREFIX)"
+
+uninstall:
+	DESTDIR="$(DESTDIR)" cmake --build build --target uninstall
+
+package: build
+	cmake --build build --target package
