@@ -68,14 +68,14 @@ set(CPACK_PACKAGE_VERSION ${PROJECT_VERSION})
 set(CPACK_PACKAGE_VENDOR "PIC18 kit authors")
 set(CPACK_PACKAGE_CONTACT "PIC18 kit authors <pic18kit@example.invalid>")
 set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "console tools for PIC18 firmware developers")
-set(CPACK_PACKAGE_DESCRIPTION
-  "Seven small tools for people who write PIC18 firmware: steptab2 and steptab3 write\n"
-  "nearest-prime step tables as assembler include files; branchscan finds branches\n"
-  "close to their range in a disassembly listing and unlister turns a listing back into\n"
-  "PIC18F4550 source; dumpflip turns files into hex text and back; capsheet turns a\n"
-  "binary USART capture into spreadsheet text; pwmscope replays a USART capture of\n"
-  "PWM firmware as oscilloscope traces in a window or as a PNG picture.")
-string(REPLACE ";" "" CPACK_PACKAGE_DESCRIPTION "${CPACK_PACKAGE_DESCRIPTION}")
+set(CPACK_PACKAGE_DESCRIPTION "\
+Seven small tools for people who write PIC18 firmware: steptab2 and steptab3
+write nearest-prime step tables as assembler include files; branchscan finds
+branches close to their range in a disassembly listing, and unlister turns a
+listing back into PIC18F4550 source; dumpflip turns files into hex text and
+back; capsheet turns a binary USART capture into spreadsheet text; pwmscope
+replays a USART capture of PWM firmware as oscilloscope traces in a window,
+or as a PNG picture.")
 set(CPACK_PACKAGING_INSTALL_PREFIX /usr)
 set(CPACK_STRIP_FILES TRUE)
 set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
