@@ -4,6 +4,7 @@
 // left to the tool.
 
 #include <fcntl.h>
+#include <gtest/gtest.h>
 #include <spawn.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -12,8 +13,6 @@
 #include <filesystem>
 #include <string>
 #include <vector>
-
-#include <gtest/gtest.h>
 
 #include "kit/test_support.h"
 
@@ -121,12 +120,9 @@ TEST(StandardOptions, OtherArgumentsAreFileNames) {
     std::vector<std::string> args;
     std::string echoed;  // the argument as the preamble echoes it
   } cases[] = {
-      {{"--help", "x.bin"}, "--help"},
-      {{"--version", "--help"}, "--version"},
-      {{"--Help"}, "--Help"},
-      {{"-help"}, "-help"},
-      {{"--versions"}, "--versions"},
-      {{"--h"}, "--h"},
+      {{"--help", "x.bin"}, "--help"}, {{"--version", "--help"}, "--version"},
+      {{"--Help"}, "--Help"},          {{"-help"}, "-help"},
+      {{"--versions"}, "--versions"},  {{"--h"}, "--h"},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.args[0]);
