@@ -37,8 +37,7 @@ foreach(entry IN LISTS KIT_INSTALLED_TOOLS)
   set(source ${PROJECT_SOURCE_DIR}/${folder}/${tool}.1.scd)
   if(KIT_SCDOC AND KIT_GZIP AND EXISTS ${source})
     # The plain page is what `man -l` and the tests read; the compressed one is installed,
-    # as Debian keeps its pages. gzip -n leaves out the time, so the package is the same
-    # from one build to the next.
+    # as Debian keeps its pages (gzip -n: without the file's name and time inside).
     set(page ${KIT_MAN_DIR}/${tool}.1)
     add_custom_command(
       OUTPUT ${page} ${page}.gz
