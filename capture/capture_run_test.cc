@@ -152,6 +152,15 @@ TEST(CapsheetRun, WritesOneSignedValueALine) {
   }
 }
 
+TEST(CapsheetRun, SineCaptureGivesTheEncodedValues) {
+  TempDir dir;
+  fs::copy_file(fs::path(CAPTURE_TESTDATA) / "sine.bin", dir / "sine.bin");
+  auto run = run_tool("capsheet", {"sine.bin"}, "", dir.path());
+  EXPECT_EQ(after_memory_report(run.out), sheet_console("sine.bin", "sine.Txt", 1));
+  EXPECT_EQ(run.status, 0);
+  EXPECT_EQ(read_file(dir / "sine.Txt"), read_file(fs::path(CAPTURE_TESTDATA) / "sine.Txt"));
+}
+
 TEST(CapsheetRun, LargeRandomCaptureMatchesTheByteHistory) {
   TempDir dir;
   std::mt19937 random(7);
