@@ -106,8 +106,7 @@ std::string output_name(std::string_view name, std::string_view ending) {
 
 std::int32_t line_length(std::string_view line) { return position(kit::text_len(line)); }
 
-void report_self_output(std::string_view tool, std::string_view listing,
-                        std::string_view what) {
+void report_self_output(std::string_view tool, std::string_view listing, std::string_view what) {
   kit::flush_console();
   std::string message(tool);
   message.append(": ").append(listing).append(": not read: its ").append(what);

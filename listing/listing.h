@@ -51,8 +51,7 @@ bool distance_warns(Jump kind, std::int32_t distance);
 // unlister
 
 /// The two lines that open every source file.
-constexpr std::string_view processor_directive =
-    "\tLIST P=18F4550\t;directive to define processor";
+constexpr std::string_view processor_directive = "\tLIST P=18F4550\t;directive to define processor";
 constexpr std::string_view include_directive =
     "\t#include <P18F4550.INC> ;processor specific variable definitions";
 
@@ -78,7 +77,6 @@ std::int32_t line_length(std::string_view line);
 
 /// Tells on standard error, after the console text so far, that `listing` is left
 /// unread because its `what` (report, source) would be the listing itself.
-void report_self_output(std::string_view tool, std::string_view listing,
-                        std::string_view what);
+void report_self_output(std::string_view tool, std::string_view listing, std::string_view what);
 
 }  // namespace listing

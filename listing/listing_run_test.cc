@@ -97,11 +97,12 @@ TEST(ListingRun, MissingListing) {
     EXPECT_EQ(run.status, 1) << c.tool;
     EXPECT_EQ(run.err, c.tool + ": gone.txt: cannot open: No such file or directory\n");
     EXPECT_FALSE(fs::exists(dir / c.output)) << c.tool;
-    std::string banner = c.tool == "branchscan" ? "Scan for Branch longer than 512 bytes: gone.txt\r\n"
-                                                : "Convert from DisAsm to ASM: gone.txt\r\n";
-    EXPECT_EQ(after_memory_report(run.out),
-              "EXE name= " + c.tool + ", Dis Asm FileName= gone.txt\r\n" + banner +
-                  c.console_after_banner);
+    std::string banner = c.tool == "branchscan"
+                             ? "Scan for Branch longer than 512 bytes: gone.txt\r\n"
+                             : "Convert from DisAsm to ASM: gone.txt\r\n";
+    EXPECT_EQ(after_memory_report(run.out), "EXE name= " + c.tool +
+                                                ", Dis Asm FileName= gone.txt\r\n" + banner +
+                                                c.console_after_banner);
 
     write_file(dir / c.output, "kept");
     run = run_tool(c.tool, {"gone.txt"}, "", dir.path());
@@ -133,8 +134,7 @@ TEST(ListingRun, ListingThatWouldBeItsOwnOutput) {
     auto run = run_tool(c.tool, {c.listing}, "", dir.path());
     SCOPED_TRACE(c.tool + " " + c.listing);
     EXPECT_EQ(run.status, 1);
-    EXPECT_NE(run.err.find(c.tool + ": " + c.listing + ": not read"), std::string::npos)
-        << run.err;
+    EXPECT_NE(run.err.find(c.tool + ": " + c.listing + ": not read"), std::string::npos) << run.err;
     EXPECT_NE(run.err.find("would be the listing itself"), std::string::npos) << run.err;
     EXPECT_EQ(read_file(dir / stored), content);
     EXPECT_EQ(after_memory_report(run.out).find(line), std::string::npos)
@@ -188,10 +188,7 @@ TEST(ListingRun, ListingsOfAnyShape) {
     if (byte != '\n' && byte != 26) junk += char(byte);
   std::string long_line = "  0100    0000     NOP; " + std::string(3 << 20, 'x');
   std::string lines[] = {
-      "  0001   0000 D000     BRA 0x0800",
-      long_line,
-      junk,
-      "A\rB\rC",
+      "  0001   0000 D000     BRA 0x0800",  long_line, junk, "A\rB\rC",
       "  0005   0010 EF00     GOTO 0x0010",
   };
   std::string text = lines[0] + "\r\n" + lines[1] + "\n" + lines[2] + "\r\n" + lines[3] + "\n" +

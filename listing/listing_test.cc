@@ -38,8 +38,8 @@ TEST(BranchLine, FieldsOfLines) {
        "00B6", 422},
       // Several blanks before the target: the operand end is the blank after the
       // mnemonic's, so Adr is the rest of the line.
-      {branch_line("  0014", "   01AA", "CALL   0x0300, 0"), "  0014", "01AA", 28, "CALL", 33,
-       29, "0300, 0", 426},
+      {branch_line("  0014", "   01AA", "CALL   0x0300, 0"), "  0014", "01AA", 28, "CALL", 33, 29,
+       "0300, 0", 426},
       // No blank after the mnemonic: it runs to the end of the line, and the searches
       // start at position 1.
       {branch_line("  0015", "   01AE", "RETURN"), "  0015", "01AE", 0, "RETURN", 2, 1,
@@ -54,8 +54,8 @@ TEST(BranchLine, FieldsOfLines) {
       {branch_line("  0017", "\t01B2", "NOP"), "  0017", "\t01B2", 0, "NOP", 2, 1,
        " 0017\t01B2" + std::string(12, ' ') + "NOP", 0},
       // A CR and a zero byte inside the line are ordinary characters.
-      {branch_line("  0018", "   01B4", "GOTO 0x01B4\r\0x"s), "  0018", "01B4", 28, "GOTO", 31,
-       0, "01B4\r\0x"s, 436},
+      {branch_line("  0018", "   01B4", "GOTO 0x01B4\r\0x"s), "  0018", "01B4", 28, "GOTO", 31, 0,
+       "01B4\r\0x"s, 436},
       // The blank that ends the mnemonic is searched from column 24 even when the line
       // has blanks before it.
       {branch_line("a b c", "   2700", "BRA 0x2000"), "a b c ", "2700", 27, "BRA", 30, 0, "2000",
@@ -136,28 +136,54 @@ TEST(SourceLine, ConvertsEachLine) {
       {"Program listing", "; Program listing"},
       {"", "; "},
       // Lower-case hexadecimal letters fail the digit fields; ":" and "G" pass.
-      {"  01a4    D7F5     BRA 0x190", "; " "  01a4    D7F5     BRA 0x190"},
-      {"  01A4    d7f5     BRA 0x190", "; " "  01A4    d7f5     BRA 0x190"},
+      {"  01a4    D7F5     BRA 0x190",
+       "; "
+       "  01a4    D7F5     BRA 0x190"},
+      {"  01A4    d7f5     BRA 0x190",
+       "; "
+       "  01A4    d7f5     BRA 0x190"},
       {"  01:G    G::0     NOP", "    NOP;   01:G    G::0  "},
-      {"  0/A4    D7F5     NOP", "; " "  0/A4    D7F5     NOP"},
-      {"  01A4    D;F5     NOP", "; " "  01A4    D;F5     NOP"},
-      {"  01H4    D7F5     NOP", "; " "  01H4    D7F5     NOP"},
-      {"  01@4    D7F5     NOP", "; " "  01@4    D7F5     NOP"},
+      {"  0/A4    D7F5     NOP",
+       "; "
+       "  0/A4    D7F5     NOP"},
+      {"  01A4    D;F5     NOP",
+       "; "
+       "  01A4    D;F5     NOP"},
+      {"  01H4    D7F5     NOP",
+       "; "
+       "  01H4    D7F5     NOP"},
+      {"  01@4    D7F5     NOP",
+       "; "
+       "  01@4    D7F5     NOP"},
       // Exactly 19 characters pass; 18 fail at position 19, which reads as code 0.
       {"  0002    F000     ", "    ;   0002    F000  "},
-      {"  0002    F000    ", "; " "  0002    F000    "},
-      {"  0002    F000", "; " "  0002    F000"},
+      {"  0002    F000    ",
+       "; "
+       "  0002    F000    "},
+      {"  0002    F000",
+       "; "
+       "  0002    F000"},
       // A tab where a blank is asked for makes a comment, at any of those positions.
-      {"\t 01A4    D7F5     NOP", "; " "\t 01A4    D7F5     NOP"},
-      {"  01A4 \t  D7F5     NOP", "; " "  01A4 \t  D7F5     NOP"},
-      {"  01A4    D7F5\t    NOP", "; " "  01A4    D7F5\t    NOP"},
-      {"  01A4    D7F5    \tNOP", "; " "  01A4    D7F5    \tNOP"},
+      {"\t 01A4    D7F5     NOP",
+       "; "
+       "\t 01A4    D7F5     NOP"},
+      {"  01A4 \t  D7F5     NOP",
+       "; "
+       "  01A4 \t  D7F5     NOP"},
+      {"  01A4    D7F5\t    NOP",
+       "; "
+       "  01A4    D7F5\t    NOP"},
+      {"  01A4    D7F5    \tNOP",
+       "; "
+       "  01A4    D7F5    \tNOP"},
       // Position 20 on is not tested: blanks, a tab, a zero byte or a CR stay as they are.
       {"  01A4    D7F5      ", "     ;   01A4    D7F5  "},
       {"  01A4    D7F5     \tNOP\0;\r"s, "    \tNOP\0;\r;   01A4    D7F5  "s},
       {"\0 01A4    D7F5     NOP"s, "; \0 01A4    D7F5     NOP"s},
       // Too short for the second field.
-      {"  01A4", "; " "  01A4"},
+      {"  01A4",
+       "; "
+       "  01A4"},
   };
   std::string out = "left over from an earlier line";
   for (const Case& c : cases) {
