@@ -19,7 +19,8 @@ const std::array<std::uint8_t, 256> char_class = [] {
 
 const std::array<std::array<char, 2>, 256> hex_pairs = [] {
   std::array<std::array<char, 2>, 256> pairs{};
-  for (int byte = 0; byte < 256; ++byte) pairs[byte] = {upper_digits[byte >> 4], upper_digits[byte & 15]};
+  for (int byte = 0; byte < 256; ++byte)
+    pairs[byte] = {upper_digits[byte >> 4], upper_digits[byte & 15]};
   return pairs;
 }();
 

@@ -199,7 +199,8 @@ struct Failure {
 
 void check_failure(const Failure& f, const std::function<void(const TempDir&)>& prepare = {}) {
   TempDir dir;
-  for (std::size_t i = 0; i + 1 < f.files.size(); i += 2) write_file(dir / f.files[i], f.files[i + 1]);
+  for (std::size_t i = 0; i + 1 < f.files.size(); i += 2)
+    write_file(dir / f.files[i], f.files[i + 1]);
   if (prepare) prepare(dir);
   std::map<std::string, std::string> before;
   for (const std::string& name : f.unchanged) before[name] = read_file(dir / name);
@@ -216,20 +217,36 @@ TEST(ConverterFailures, MissingInputCreatesAndEmptiesNothing) {
   const std::string missing = ": cannot open: No such file or directory\n";
   Failure cases[] = {
       {"dumpflip", {}, "gone.bin", "dumpflip: gone.bin" + missing, {}, {"gone.bi_"}},
-      {"dumpflip", {"gone.bi_", "4142"}, "gone.bin", "dumpflip: gone.bin" + missing,
-       {"gone.bi_"}, {}},
-      {"dumpflip", {"gone.he1", "old"}, "gone.he_", "dumpflip: gone.he_" + missing,
-       {"gone.he1"}, {}},
+      {"dumpflip",
+       {"gone.bi_", "4142"},
+       "gone.bin",
+       "dumpflip: gone.bin" + missing,
+       {"gone.bi_"},
+       {}},
+      {"dumpflip",
+       {"gone.he1", "old"},
+       "gone.he_",
+       "dumpflip: gone.he_" + missing,
+       {"gone.he1"},
+       {}},
       {"capsheet", {}, "gone.bin", "capsheet: gone.bin" + missing, {}, {"gone.Txt"}},
-      {"capsheet", {"gone.Txt", " 1;\r\n"}, "gone.bin", "capsheet: gone.bin" + missing,
-       {"gone.Txt"}, {}},
+      {"capsheet",
+       {"gone.Txt", " 1;\r\n"},
+       "gone.bin",
+       "capsheet: gone.bin" + missing,
+       {"gone.Txt"},
+       {}},
       {"capsheet", {}, "no/such/folder.bin", "capsheet: no/such/folder.bin" + missing, {}, {}},
   };
   for (const Failure& f : cases) check_failure(f);
 
   // A folder is no input either.
-  check_failure({"dumpflip", {}, "dir.bin", "dumpflip: dir.bin: cannot open: Is a directory\n",
-                 {}, {"dir.bi_"}},
+  check_failure({"dumpflip",
+                 {},
+                 "dir.bin",
+                 "dumpflip: dir.bin: cannot open: Is a directory\n",
+                 {},
+                 {"dir.bi_"}},
                 [](const TempDir& dir) { fs::create_directory(dir / "dir.bin"); });
 }
 
@@ -239,8 +256,12 @@ TEST(ConverterFailures, OutputThatCannotBeCreatedOrWritten) {
        {std::tuple<std::string, std::string, std::string>{"dumpflip", "d.bin", "d.bi_"},
         {"dumpflip", "d.bi_", "d.bi1"},
         {"capsheet", "d.bin", "d.Txt"}}) {
-    check_failure({tool, {input, "41"}, input,
-                   tool + ": " + output + ": cannot create: Is a directory\n", {input}, {}},
+    check_failure({tool,
+                   {input, "41"},
+                   input,
+                   tool + ": " + output + ": cannot create: Is a directory\n",
+                   {input},
+                   {}},
                   [&](const TempDir& dir) { fs::create_directory(dir / output); });
   }
   // A full disk: the output is a link to /dev/full. Enough data to fill a buffer or two.
@@ -248,13 +269,17 @@ TEST(ConverterFailures, OutputThatCannotBeCreatedOrWritten) {
   std::string bytes = random_bytes(20000, random);
   std::string hex(40000, 'A');
   for (const auto& [tool, input, content, output] :
-       {std::tuple<std::string, std::string, std::string, std::string>{"dumpflip", "f.bin",
-                                                                         bytes, "f.bi_"},
+       {std::tuple<std::string, std::string, std::string, std::string>{"dumpflip", "f.bin", bytes,
+                                                                       "f.bi_"},
         {"dumpflip", "f.bi_", hex, "f.bi1"},
         {"dumpflip", "small.bin", "A", "small.bi_"},
         {"capsheet", "f.bin", std::string(20000, ';'), "f.Txt"}}) {
-    check_failure({tool, {input, content}, input,
-                   tool + ": " + output + ": cannot write: No space left on device\n", {input}, {}},
+    check_failure({tool,
+                   {input, content},
+                   input,
+                   tool + ": " + output + ": cannot write: No space left on device\n",
+                   {input},
+                   {}},
                   [&](const TempDir& dir) { fs::create_symlink("/dev/full", dir / output); });
   }
 }
@@ -265,23 +290,36 @@ TEST(ConverterFailures, NeverWritesOverItsOwnInput) {
       "(rename the capture)\n";
   const std::string capture = "\x34\x12\x3B";
   // The name already ends in Txt.
-  check_failure({"capsheet", {"cap.Txt", capture}, "cap.Txt", "capsheet: cap.Txt" + refused,
-                 {"cap.Txt"}, {}});
+  check_failure({"capsheet",
+                 {"cap.Txt", capture},
+                 "cap.Txt",
+                 "capsheet: cap.Txt" + refused,
+                 {"cap.Txt"},
+                 {}});
   // The output name is a link to the capture, symbolic or hard.
-  check_failure({"capsheet", {"cap.bin", capture}, "cap.bin", "capsheet: cap.Txt" + refused,
-                 {"cap.bin"}, {}},
-                [](const TempDir& dir) { fs::create_symlink("cap.bin", dir / "cap.Txt"); });
-  check_failure({"capsheet", {"cap.bin", capture}, "cap.bin", "capsheet: cap.Txt" + refused,
-                 {"cap.bin"}, {}},
-                [](const TempDir& dir) { fs::create_hard_link(dir / "cap.bin", dir / "cap.Txt"); });
+  check_failure(
+      {"capsheet", {"cap.bin", capture}, "cap.bin", "capsheet: cap.Txt" + refused, {"cap.bin"}, {}},
+      [](const TempDir& dir) { fs::create_symlink("cap.bin", dir / "cap.Txt"); });
+  check_failure(
+      {"capsheet", {"cap.bin", capture}, "cap.bin", "capsheet: cap.Txt" + refused, {"cap.bin"}, {}},
+      [](const TempDir& dir) { fs::create_hard_link(dir / "cap.bin", dir / "cap.Txt"); });
   // The same for dumpflip in both directions.
   const std::string being_read = ": cannot create: it is the file being read\n";
-  check_failure({"dumpflip", {"data.bin", "AB"}, "data.bin", "dumpflip: data.bi_" + being_read,
-                 {"data.bin"}, {}},
+  check_failure({"dumpflip",
+                 {"data.bin", "AB"},
+                 "data.bin",
+                 "dumpflip: data.bi_" + being_read,
+                 {"data.bin"},
+                 {}},
                 [](const TempDir& dir) { fs::create_symlink("data.bin", dir / "data.bi_"); });
-  check_failure({"dumpflip", {"data.bi_", "4142"}, "data.bi_", "dumpflip: data.bi1" + being_read,
-                 {"data.bi_"}, {}},
-                [](const TempDir& dir) { fs::create_hard_link(dir / "data.bi_", dir / "data.bi1"); });
+  check_failure(
+      {"dumpflip",
+       {"data.bi_", "4142"},
+       "data.bi_",
+       "dumpflip: data.bi1" + being_read,
+       {"data.bi_"},
+       {}},
+      [](const TempDir& dir) { fs::create_hard_link(dir / "data.bi_", dir / "data.bi1"); });
 }
 
 }  // namespace

@@ -49,8 +49,8 @@ TEST(PairValue, DigitsAreReadFromTheLeftUntilTheFirstOtherCharacter) {
     char first, second;
     int value;
   } cases[] = {
-      {'4', '1', 0x41}, {'f', 'f', 0xFF}, {'F', 'f', 0xFF}, {'0', '0', 0x00}, {'a', '9', 0xA9},
-      {'4', 'G', 0x04}, {'G', '4', 0x00}, {' ', '4', 0x00}, {'-', '1', 0x00}, {'+', '1', 0x00},
+      {'4', '1', 0x41},  {'f', 'f', 0xFF},  {'F', 'f', 0xFF}, {'0', '0', 0x00}, {'a', '9', 0xA9},
+      {'4', 'G', 0x04},  {'G', '4', 0x00},  {' ', '4', 0x00}, {'-', '1', 0x00}, {'+', '1', 0x00},
       {'9', '\0', 0x09}, {'\0', '9', 0x00}, {'g', 'g', 0x00}, {'E', 'e', 0xEE},
   };
   for (const Case& c : cases)
@@ -103,7 +103,10 @@ TEST(HexReader, RestoresPairsSkipsWhiteSpaceAndCountsStrangeCharacters) {
       // Other characters are paired like digits and reported.
       {"4G", "\x04", 1, 1},
       {"G4", "\x00"s, 1, 0},
-      {"xx41", "\x00"s "A", 2, 0},
+      {"xx41",
+       "\x00"s
+       "A",
+       2, 0},
       {"41 zz", "A\x00"s, 2, 3},
       {"41\n-1", "A\x00"s, 1, 3},
       {"4\x00"s, "\x04", 1, 1},
@@ -184,7 +187,9 @@ TEST(ByteHistory, RecordsTakeTheTwoNewestDataBytes) {
     int lone_line_feeds;
   } cases[] = {
       {"two records across a line end",
-       {0x34, 0x12, 0x3B, 0x0D, 0x0A, 0xFF, 0x00, 0x3B}, {4660, -1}, 0},
+       {0x34, 0x12, 0x3B, 0x0D, 0x0A, 0xFF, 0x00, 0x3B},
+       {4660, -1},
+       0},
       {"line end between the bytes of a record", {0x01, 0x0D, 0x0A, 0x02, 0x3B}, {513}, 0},
       {"several line ends in a row", {0x01, 0x0D, 0x0A, 0x0D, 0x0A, 0x02, 0x3B}, {513}, 0},
       {"CR CR LF LF", {0x01, 0x0D, 0x0D, 0x0A, 0x0A, 0x02, 0x3B}, {513}, 0},
@@ -199,8 +204,10 @@ TEST(ByteHistory, RecordsTakeTheTwoNewestDataBytes) {
       {"largest value", {0x7F, 0x7F, 0x3B}, {32639}, 0},
       {"repeated terminator repeats", {0x34, 0x12, 0x3B, 0x3B}, {4660, 4660}, 0},
       {"single byte at the start", {0x07, 0x3B}, {1792}, 0},
-      {"single byte later takes the old high byte", {0x34, 0x12, 0x3B, 0x56, 0x3B},
-       {4660, 0x12 + 256 * 0x56}, 0},
+      {"single byte later takes the old high byte",
+       {0x34, 0x12, 0x3B, 0x56, 0x3B},
+       {4660, 0x12 + 256 * 0x56},
+       0},
       {"third byte comes back after a line end", {0x11, 0x22, 0x0D, 0x0A, 0x3B}, {0x2211}, 0},
       {"bytes after the last terminator", {0x34, 0x12, 0x3B, 0x99, 0x88}, {4660}, 0},
   };

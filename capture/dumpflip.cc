@@ -68,8 +68,8 @@ int main(int argc, char** argv) {
     int input = kit::file_open(*name, kit::FileMode::binary, 1);
     bool restoring = capture::is_hex_text_name(*name);
     std::string output_name = restoring ? capture::restore_name(*name) : capture::dump_name(*name);
-    kit::print_text(kit::console, restoring ? "Convert from HEX - " : "Convert to HEX = ",
-                    Ending::none);
+    kit::print_text(kit::console,
+                    restoring ? "Convert from HEX - " : "Convert to HEX = ", Ending::none);
     kit::print_text(kit::console, *name, Ending::line);
 
     // Without its input the tool leaves any file of the output name as it was.
