@@ -22,6 +22,25 @@ std::int32_t position(std::int64_t value) {
   return value > INT32_MAX ? INT32_MAX : std::int32_t(value);
 }
 
+// unlister's column test: what each of positions 1 to 19 admits, and what each
+// character is.
+struct ColumnTest {
+  static constexpr unsigned char blank = 1, digit = 2;
+  unsigned char kind_of[256] = {};
+  unsigned char wanted[19] = {};
+  constexpr ColumnTest() {
+    kind_of[32] = blank;
+    // "0"-"9" and ":", "A"-"G": the digit field admits one character past each range.
+    for (int c = 48; c <= 58; ++c) kind_of[c] = digit;
+    for (int c = 65; c <= 71; ++c) kind_of[c] = digit;
+    for (int i = 0; i < 19; ++i) {
+      bool digit_field = (i >= 2 && i <= 5) || (i >= 10 && i <= 13);
+      wanted[i] = digit_field ? digit : blank;
+    }
+  }
+};
+constexpr ColumnTest column_test;
+
 }  // namespace
 
 BranchLine read_branch_line(std::string_view line) {
@@ -71,17 +90,14 @@ bool distance_warns(Jump kind, std::int32_t distance) {
 }
 
 bool is_instruction_line(std::string_view line) {
+  // Position 19 must hold a blank, and beyond the end of a line the code is 0.
+  if (line.size() < 19) return false;
+  // Every position is looked at, without a branch per character: listings mix both
+  // kinds of line, and a mispredicted branch costs more than the whole test.
   bool passes = true;
-  for (std::int64_t i = 1; i <= 19; ++i) {
-    int c = kit::text_code(line, i);
-    bool digit_field = (i >= 3 && i <= 6) || (i >= 11 && i <= 14);
-    if (digit_field) {
-      // "0"-"9" and ":", "A"-"G": the field admits one character past each range.
-      if (!((c >= 48 && c <= 58) || (c >= 65 && c <= 71))) passes = false;
-    } else if (c != 32) {
-      passes = false;
-    }
-  }
+  for (std::size_t i = 0; i < 19; ++i)
+    passes &=
+        (column_test.kind_of[static_cast<unsigned char>(line[i])] & column_test.wanted[i]) != 0;
   return passes;
 }
 
