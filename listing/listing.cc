@@ -1,6 +1,7 @@
-// The fields of a branchscan line and unlister's conversion, built on the kit's string
-// operations so that every edge (short lines, missing blanks, positions outside the
-// line) follows their rules.
+// The fields of a branchscan line and unlister's conversion. The fields are cut with the
+// kit's string operations, so that every edge (short lines, missing blanks, positions
+// outside the line) follows their rules; the column test reads bytes directly, with the
+// same result as reading each position's code.
 
 #include "listing/listing.h"
 
