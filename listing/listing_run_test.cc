@@ -48,6 +48,29 @@ TEST(ListingRun, FixturesByteForByte) {
   }
 }
 
+// The examples worked through in the tools' description, as the console and files show them.
+TEST(ListingRun, WorkedExamples) {
+  TempDir dir;
+  const std::string line = "  0012   01A4" + std::string(10, ' ') + "BRA 0x0190";
+  write_file(dir / "worked.txt", line + "\r\n");
+  auto scan = run_tool("branchscan", {"worked.txt"}, "", dir.path());
+  EXPECT_EQ(after_memory_report(scan.out),
+            "EXE name= branchscan, Dis Asm FileName= worked.txt\r\n"
+            "Scan for Branch longer than 512 bytes: worked.txt\r\n"
+            " 33" +
+                line +
+                "\r\n"
+                "  001201A4 27=BRA, ValStrAdr= 420, OpEndPos= 0, Adr=0190 LenBra=-20"
+                "Strings= 1, Warnings= 0\r\n");
+  EXPECT_EQ(read_file(dir / "worked.War"), "Strings= 1, Warnings= 0\r\n");
+
+  write_file(dir / "worked.lst", "  01A4    D7F5     BRA 0x190\r\nProgram listing\r\n");
+  auto convert = run_tool("unlister", {"worked.lst"}, "", dir.path());
+  EXPECT_EQ(read_file(dir / "worked.ASM"),
+            directives + "    BRA 0x190;   01A4    D7F5  \r\n; Program listing\r\n");
+  EXPECT_EQ(scan.status + convert.status, 0);
+}
+
 TEST(ListingRun, DefaultListings) {
   TempDir dir;
   fs::create_directories(dir / "_Out");
