@@ -4,6 +4,7 @@
 #include "pwmscope/capture.h"
 
 #include <cmath>
+#include <cstring>
 
 #include "kit/text.h"
 
@@ -21,11 +22,17 @@ std::int32_t wrapping_mul(std::int32_t a, std::int32_t b) {
 }  // namespace
 
 std::int32_t field_value(std::string_view line, std::int64_t tag_position, bool is_signed) {
-  std::string field = kit::text_mid(line, tag_position + 1, 4);
+  // The field text is what text_mid(line, tag_position + 1, 4) gives; it is read as the
+  // hexadecimal text "&H0000" or "&HFFFF" followed by it. The text is assembled on the
+  // stack: a capture holds millions of fields.
+  std::string_view field = line.substr(std::size_t(tag_position)).substr(0, 4);
   // Only the upper-case letter makes a negative number: the firmware prints upper case,
   // and a 16-bit value from F000 to FFFF is -4096 to -1.
-  bool negative = is_signed && kit::text_compare(kit::text_left(field, 1), "F") == 0;
-  return kit::text_to_int(kit::text_concat(negative ? "&HFFFF" : "&H0000", field));
+  bool negative = is_signed && !field.empty() && field[0] == 'F';
+  char text[10] = {'&', 'H', '0', '0', '0', '0'};
+  if (negative) std::memset(text + 2, 'F', 4);
+  std::memcpy(text + 6, field.data(), field.size());
+  return kit::text_to_int(std::string_view(text, 6 + field.size()));
 }
 
 TagReading decode_tag(char tag, std::string_view line, CaptureFields& fields) {

@@ -105,6 +105,7 @@ def main():
     out.write('#include "pwmscope/font.h"\n\nnamespace pwmscope {\n\n')
     out.write("// One glyph per byte value (code page 437), 16 rows from the top, bit 7 the\n")
     out.write("// leftmost pixel.\n")
+    out.write("// clang-format off\n")
     out.write("const std::uint8_t font_8x16[256][16] = {\n")
     missing = []
     for byte in range(256):
@@ -117,7 +118,7 @@ def main():
         shown = chr(code) if code is not None and 32 < code < 127 and code != 92 else ""
         comment = " // %3d %s" % (byte, shown) if shown else " // %3d" % byte
         out.write("    {%s},%s\n" % (text, comment.rstrip()))
-    out.write("};\n\n}  // namespace pwmscope\n")
+    out.write("};\n// clang-format on\n\n}  // namespace pwmscope\n")
     if missing:
         sys.stderr.write("no glyph for bytes: %s\n" % " ".join(map(str, missing)))
 

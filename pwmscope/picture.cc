@@ -6,6 +6,10 @@
 #include <cmath>
 #include <cstring>
 
+#ifdef __SSE2__
+#include <emmintrin.h>
+#endif
+
 #include "pwmscope/font.h"
 
 namespace pwmscope {
@@ -59,6 +63,25 @@ void steps_inside(std::int64_t start, std::int64_t direction, std::int64_t n, in
   }
 }
 
+// Every glyph as it lies in the picture's memory: 8 columns of 16 palette indices.
+using GlyphColumns = std::uint8_t[glyph_width][glyph_height];
+
+const GlyphColumns* glyph_columns() {
+  static const auto* table = [] {
+    auto* glyphs = new GlyphColumns[256];
+    for (int code = 0; code < 256; ++code) {
+      for (int dx = 0; dx < glyph_width; ++dx) {
+        for (int dy = 0; dy < glyph_height; ++dy) {
+          bool lit = font_8x16[code][dy] & (0x80 >> dx);
+          glyphs[code][dx][dy] = lit ? white : black;
+        }
+      }
+    }
+    return glyphs;
+  }();
+  return table;
+}
+
 bool style_bit(std::uint16_t style, std::int64_t step) { return (style >> (15 - (step & 15))) & 1; }
 
 }  // namespace
@@ -77,17 +100,39 @@ std::int64_t pixel_index(float c) {
 
 Picture::Picture()
     : columns_(std::size_t(picture_width) * picture_height, black),
-      cell_glyph_(std::size_t(text_rows) * text_columns, no_glyph) {
+      cells_(std::size_t(text_rows) * text_columns, no_glyph) {
   changed_.fill(true);
 }
 
-void Picture::touch(int x, int y_first, int y_last) {
+void Picture::render_glyph(std::size_t cell, std::uint8_t code) const {
+  const GlyphColumns& glyph = glyph_columns()[code];
+  std::size_t row = cell / text_columns;
+  int left = int(cell % text_columns) * glyph_width;
+  std::uint8_t* pixels = &columns_[std::size_t(left) * picture_height + row * glyph_height];
+  for (int dx = 0; dx < glyph_width; ++dx) {
+    std::memcpy(pixels, glyph[dx], glyph_height);
+    pixels += picture_height;
+    changed_[left + dx] = true;
+  }
+  any_changed_ = true;
+  cells_[cell] = shown | code;
+}
+
+void Picture::render_pending() const {
+  for (std::uint32_t cell : pending_) {
+    if (cells_[cell] & pending) render_glyph(cell, std::uint8_t(cells_[cell]));
+  }
+  pending_.clear();
+}
+
+void Picture::overdraw(int x, int y_first, int y_last) {
   changed_[x] = true;
   any_changed_ = true;
-  std::int16_t* cell = &cell_glyph_[std::size_t(y_first / glyph_height) * text_columns +
-                                    std::size_t(x / glyph_width)];
+  std::size_t cell =
+      std::size_t(y_first / glyph_height) * text_columns + std::size_t(x / glyph_width);
   for (int row = y_first / glyph_height; row <= y_last / glyph_height; ++row) {
-    *cell = no_glyph;
+    if (cells_[cell] & pending) render_glyph(cell, std::uint8_t(cells_[cell]));
+    cells_[cell] = no_glyph;
     cell += text_columns;
   }
 }
@@ -109,18 +154,32 @@ void Picture::draw_vertical(std::int64_t x, std::int64_t y1, std::int64_t y2, st
   std::uint8_t* column = &columns_[std::size_t(x) * picture_height];
   std::int64_t y_first = y1 + direction * first;
   std::int64_t y_last = y1 + direction * last;
+  overdraw(int(x), int(std::min(y_first, y_last)), int(std::max(y_first, y_last)));
   if (style == 0xFFFF) {
     std::int64_t top = std::min(y_first, y_last);
     std::memset(column + top, colour, std::size_t(std::max(y_first, y_last) - top + 1));
   } else {
-    // The mask repeats every 16 steps: lay out which of 16 consecutive steps are set.
-    bool set_at[16];
-    for (int k = 0; k < 16; ++k) set_at[k] = style_bit(style, k);
-    for (std::int64_t step = first; step <= last; ++step) {
-      if (set_at[step & 15]) column[y1 + direction * step] = colour;
+    // The mask repeats every 16 pixels along the column: lay one period out as bytes to
+    // keep and bytes to put, and blend the column 16 pixels at a time.
+    std::int64_t top = std::min(y_first, y_last);
+    std::int64_t bottom = std::max(y_first, y_last);
+    std::uint8_t keep[16], put[16];
+    for (int j = 0; j < 16; ++j) {
+      bool on = style_bit(style, ((top + j - y1) * direction) & 15);
+      keep[j] = on ? 0x00 : 0xFF;
+      put[j] = on ? colour : 0x00;
+    }
+    std::uint8_t* pixels = column + top;
+    std::int64_t count = bottom - top + 1;
+    std::int64_t whole = count & ~std::int64_t(15);
+    for (std::int64_t at = 0; at < whole; at += 16) {
+      for (int j = 0; j < 16; ++j)
+        pixels[at + j] = std::uint8_t((pixels[at + j] & keep[j]) | put[j]);
+    }
+    for (std::int64_t at = whole; at < count; ++at) {
+      pixels[at] = std::uint8_t((pixels[at] & keep[at & 15]) | put[at & 15]);
     }
   }
-  touch(int(x), int(std::min(y_first, y_last)), int(std::max(y_first, y_last)));
 }
 
 void Picture::draw_line(float x1, float y1, float x2, float y2, std::uint8_t colour,
@@ -150,24 +209,45 @@ void Picture::draw_line(float x1, float y1, float x2, float y2, std::uint8_t col
   }
 }
 
-void Picture::draw_glyph(int row, int column, std::uint8_t code) {
-  if (row < 0 || row >= text_rows || column < 0 || column >= text_columns) return;
-  std::int16_t& shown = cell_glyph_[std::size_t(row) * text_columns + std::size_t(column)];
-  if (shown == code) return;
-  const std::uint8_t* glyph = font_8x16[code];
-  int left = column * glyph_width;
-  int top = row * glyph_height;
-  for (int dx = 0; dx < glyph_width; ++dx) {
-    std::uint8_t* pixels = &columns_[std::size_t(left + dx) * picture_height + std::size_t(top)];
-    std::uint8_t bit = std::uint8_t(0x80 >> dx);
-    for (int dy = 0; dy < glyph_height; ++dy) pixels[dy] = (glyph[dy] & bit) ? white : black;
-    changed_[left + dx] = true;
+std::size_t Picture::draw_text(int row, int column, std::string_view text) {
+  if (row < 0 || row >= text_rows || column < 0 || column >= text_columns) return 0;
+  std::size_t first = std::size_t(row) * text_columns + std::size_t(column);
+  std::size_t count = std::min(text.size(), std::size_t(text_columns - column));
+  std::uint16_t* cell = &cells_[first];
+  std::size_t i = 0;
+#ifdef __SSE2__
+  // Most of the text printed again is what the cells hold already: compare eight at a
+  // time and leave the rest to the loop below.
+  const __m128i zero = _mm_setzero_si128();
+  const __m128i code_mask = _mm_set1_epi16(std::int16_t(no_glyph | 0xFF));
+  const __m128i carriage_return = _mm_set1_epi8('\r');
+  const __m128i line_feed = _mm_set1_epi8('\n');
+  for (; i + 8 <= count; i += 8) {
+    __m128i bytes = _mm_loadl_epi64(reinterpret_cast<const __m128i*>(text.data() + i));
+    __m128i ends =
+        _mm_or_si128(_mm_cmpeq_epi8(bytes, carriage_return), _mm_cmpeq_epi8(bytes, line_feed));
+    __m128i codes = _mm_unpacklo_epi8(bytes, zero);
+    __m128i held =
+        _mm_and_si128(_mm_loadu_si128(reinterpret_cast<const __m128i*>(cell + i)), code_mask);
+    bool same = _mm_movemask_epi8(_mm_cmpeq_epi16(codes, held)) == 0xFFFF;
+    if (!same || (_mm_movemask_epi8(ends) & 0xFF) != 0) break;
   }
-  any_changed_ = true;
-  shown = code;
+#endif
+  for (; i < count; ++i) {
+    std::uint8_t code = std::uint8_t(text[i]);
+    if (code == '\r' || code == '\n') break;
+    // Shown or pending with the same character: nothing to do.
+    if ((cell[i] & (no_glyph | 0xFF)) == code) continue;
+    if (!(cell[i] & pending)) pending_.push_back(std::uint32_t(first + i));
+    cell[i] = pending | code;
+  }
+  // Cells drawn over and written again are listed again; keep the list short.
+  if (pending_.size() > cells_.size()) render_pending();
+  return i;
 }
 
 bool Picture::take_changed_columns(std::array<bool, picture_width>& changed) {
+  render_pending();
   if (!any_changed_) return false;
   changed = changed_;
   changed_.fill(false);

@@ -5,6 +5,7 @@
 
 #include <array>
 #include <cstdint>
+#include <string_view>
 #include <vector>
 
 namespace pwmscope {
@@ -43,7 +44,7 @@ class Picture {
   /// A black picture.
   Picture();
 
-  std::uint8_t pixel(int x, int y) const { return columns_[std::size_t(x) * picture_height + y]; }
+  std::uint8_t pixel(int x, int y) const { return column(x)[y]; }
 
   /// Sets one pixel; nothing happens outside the picture.
   void draw_point(float x, float y, std::uint8_t colour);
@@ -55,35 +56,54 @@ class Picture {
   void draw_line(float x1, float y1, float x2, float y2, std::uint8_t colour, std::uint16_t style);
 
   /// Draws byte `code` of the font into the text cell at `row`, `column` (from 0) in
-  /// white on black. A cell that shows that character already, untouched since, is left
-  /// as it is.
-  void draw_glyph(int row, int column, std::uint8_t code);
+  /// white on black, every pixel of the cell.
+  void draw_glyph(int row, int column, std::uint8_t code) {
+    draw_text(row, column, std::string_view(reinterpret_cast<const char*>(&code), 1));
+  }
+
+  /// Draws the bytes of `text` as glyphs from the cell at `row`, `column` (from 0) to the
+  /// right, up to a CR or LF or the end of the row. Returns how many bytes it drew.
+  std::size_t draw_text(int row, int column, std::string_view text);
 
   /// The column of pixels at x, top to bottom (picture_height values).
-  const std::uint8_t* column(int x) const { return &columns_[std::size_t(x) * picture_height]; }
+  const std::uint8_t* column(int x) const {
+    if (!pending_.empty()) render_pending();
+    return &columns_[std::size_t(x) * picture_height];
+  }
 
   /// Columns changed since the last call, as flags indexed by x; the flags are cleared.
   /// Returns false when nothing changed. A window layer converts only those columns.
   bool take_changed_columns(std::array<bool, picture_width>& changed);
 
  private:
-  static constexpr std::int16_t no_glyph = -1;
+  // What a text cell holds: a character code in the low byte, and whether its pixels
+  // show that glyph (shown), are still to show it (pending), or are anything (no_glyph).
+  static constexpr std::uint16_t shown = 0x000;
+  static constexpr std::uint16_t pending = 0x100;
+  static constexpr std::uint16_t no_glyph = 0x200;
 
   void set(std::int64_t x, std::int64_t y, std::uint8_t colour) {
+    overdraw(int(x), int(y), int(y));
     columns_[std::size_t(x) * picture_height + std::size_t(y)] = colour;
-    touch(int(x), int(y), int(y));
   }
-  // Records that pixels y_first..y_last of column x may have changed.
-  void touch(int x, int y_first, int y_last);
+  // Readies pixels y_first..y_last of column x for drawing over: glyphs still pending
+  // there are drawn first, so the new pixels land on top of them.
+  void overdraw(int x, int y_first, int y_last);
+  void render_glyph(std::size_t cell, std::uint8_t code) const;
+  void render_pending() const;
   void draw_vertical(std::int64_t x, std::int64_t y1, std::int64_t y2, std::uint8_t colour,
                      std::uint16_t style);
 
+  // Text changes many times between two looks at the picture (the panel is printed at
+  // every run step), so glyphs are drawn into the pixels only when someone reads them or
+  // draws over them; until then the cell is pending. Hence the mutable members.
+  //
   // Column-major, so that the sweep's vertical lines are contiguous runs of memory.
-  std::vector<std::uint8_t> columns_;
-  // For each text cell, the character whose glyph its pixels show, or no_glyph.
-  std::vector<std::int16_t> cell_glyph_;
-  std::array<bool, picture_width> changed_{};
-  bool any_changed_ = true;
+  mutable std::vector<std::uint8_t> columns_;
+  mutable std::vector<std::uint16_t> cells_;
+  mutable std::vector<std::uint32_t> pending_;  // cells that may be pending
+  mutable std::array<bool, picture_width> changed_{};
+  mutable bool any_changed_ = true;
 };
 
 }  // namespace pwmscope

@@ -2,23 +2,39 @@
 
 #include "pwmscope/text_screen.h"
 
+#include <algorithm>
+
 namespace pwmscope {
 
 void TextScreen::write(std::string_view bytes) {
-  for (char c : bytes) {
+  std::size_t at = 0;
+  while (at < bytes.size()) {
+    char c = bytes[at];
     if (c == '\r') {
       column_ = 1;
-    } else if (c == '\n') {
+      ++at;
+      continue;
+    }
+    if (c == '\n') {
       column_ = 1;
       ++row_;
+      ++at;
+      continue;
+    }
+    // The characters up to the next line end or the end of the row, in one go.
+    std::size_t drawn;
+    if (row_ >= 1 && row_ <= text_rows && column_ >= 1 && column_ <= text_columns) {
+      drawn = picture_.draw_text(row_ - 1, column_ - 1, bytes.substr(at));
     } else {
-      if (row_ >= 1 && row_ <= text_rows && column_ >= 1) {
-        picture_.draw_glyph(row_ - 1, column_ - 1, std::uint8_t(c));
-      }
-      if (++column_ > text_columns) {
-        column_ = 1;
-        ++row_;
-      }
+      std::size_t room = std::size_t(std::max(1, text_columns - column_ + 1));
+      drawn = std::min(bytes.find_first_of("\r\n", at), bytes.size()) - at;
+      drawn = std::min(drawn, room);
+    }
+    at += drawn;
+    column_ += int(drawn);
+    if (column_ > text_columns) {
+      column_ = 1;
+      ++row_;
     }
   }
 }
