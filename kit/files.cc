@@ -49,11 +49,23 @@ void close_everything_at_exit() {
   }
 }
 
+// The column after everything written so far: from the last line end in the buffer, or
+// from the column at the buffer's start when the buffer holds none.
+std::int64_t output_column(const Slot& slot) {
+  std::size_t held = std::size_t(slot.fill - slot.buffer);
+  const void* lf = memrchr(slot.buffer, '\n', held);
+  const void* cr = memrchr(slot.buffer, '\r', held);
+  const unsigned char* last = static_cast<const unsigned char*>(std::max(lf, cr));
+  if (!last) return slot.column + std::int64_t(held);
+  return std::int64_t(slot.fill - last - 1);
+}
+
 // Stores the bytes that wait in an output slot. After a failed write the slot drops what
 // follows, so one full disk gives one report, not thousands.
 int flush_output(Slot& slot) {
   const unsigned char* data = slot.buffer;
   std::size_t size = std::size_t(slot.fill - slot.buffer);
+  slot.column = output_column(slot);
   slot.fill = slot.buffer;
   if (slot.write_failed) return status_short_write;
   while (size > 0) {
@@ -179,14 +191,18 @@ int write_bytes_slow(Slot& slot, std::string_view bytes) {
     size -= take;
   }
   if (slot.write_failed) status = status_short_write;
-  for (std::size_t i = bytes.size(); i-- > 0;) {
-    if (bytes[i] == '\r' || bytes[i] == '\n') {
-      slot.column = std::int64_t(bytes.size() - 1 - i);
-      return status;
-    }
-  }
-  slot.column += std::int64_t(bytes.size());
   return status;
+}
+
+int get_fixed_text_slow(Slot& slot, std::int64_t position, char* field, std::size_t capacity) {
+  if (capacity == 0) return status_bad_call;
+  std::size_t want = capacity - 1;
+  std::int64_t before = position > 0 ? position - 1 : slot.position;
+  int status = get_bytes_slow(slot, position, field, want);
+  if (status != status_ok) return status;
+  std::size_t got = std::size_t(slot.position - before);
+  field[std::min(got, want)] = '\0';
+  return status_ok;
 }
 
 }  // namespace detail
@@ -319,19 +335,6 @@ std::string read_item(int number) {
   return items::cut(source, items::Kind::text).text;
 }
 
-int get_fixed_text(int number, std::int64_t position, char* field, std::size_t capacity) {
-  if (capacity == 0) return status_bad_call;
-  Slot* slot = detail::open_slot(number);
-  if (!slot) return status_bad_call;
-  std::size_t want = capacity - 1;
-  std::int64_t before = slot->position;
-  int status = get_bytes(number, position, field, want);
-  if (status != status_ok) return status;
-  std::size_t got = std::size_t(slot->position - (position > 0 ? position - 1 : before));
-  field[std::min(got, want)] = '\0';
-  return status_ok;
-}
-
 std::int64_t size_at_open(int number) {
   Slot* slot = detail::open_slot(number);
   return slot && slot->mode != FileMode::output ? slot->size_at_open : 0;
@@ -339,7 +342,7 @@ std::int64_t size_at_open(int number) {
 
 std::int64_t file_column(int number) {
   Slot* slot = detail::open_slot(number);
-  return slot ? slot->column : 0;
+  return slot && slot->mode == FileMode::output ? output_column(*slot) : 0;
 }
 
 std::vector<FileFailure> take_file_failures() {

@@ -67,7 +67,7 @@ std::string read_item(int number);
 inline int get_bytes(int number, std::int64_t position, void* target, std::size_t count);
 
 /// Reads up to capacity - 1 bytes as get_bytes does and puts a zero byte after them.
-int get_fixed_text(int number, std::int64_t position, char* field, std::size_t capacity);
+inline int get_fixed_text(int number, std::int64_t position, char* field, std::size_t capacity);
 
 /// Writes bytes unchanged to an output-mode file and keeps its output column.
 inline int write_bytes(int number, std::string_view bytes);
@@ -100,6 +100,8 @@ struct Slot {
   std::string name;
   std::int64_t size_at_open = 0;
   std::int64_t position = 0;  // bytes consumed so far (binary mode)
+  // Output mode: the column where buffer[0] lands; the column after the buffered bytes
+  // is worked out only when asked for (see file_column), so writes need not look at them.
   std::int64_t column = 0;
   // Read side: [next, end) holds bytes not yet consumed.
   unsigned char* next = nullptr;
@@ -122,6 +124,7 @@ inline Slot* open_slot(int number) {
 bool at_end_slow(Slot& slot);
 int get_bytes_slow(Slot& slot, std::int64_t position, void* target, std::size_t count);
 int write_bytes_slow(Slot& slot, std::string_view bytes);
+int get_fixed_text_slow(Slot& slot, std::int64_t position, char* field, std::size_t capacity);
 
 }  // namespace detail
 
@@ -135,32 +138,48 @@ inline bool at_end(int number) {
 inline int get_bytes(int number, std::int64_t position, void* target, std::size_t count) {
   detail::Slot* slot = detail::open_slot(number);
   if (!slot) return status_bad_call;
-  if (position == 0 && slot->mode == FileMode::binary &&
-      count <= std::size_t(slot->end - slot->next)) {
-    if (count == 1) {
-      *static_cast<unsigned char*>(target) = *slot->next;
-    } else {
-      std::memcpy(target, slot->next, count);
-    }
-    slot->next += count;
+  // Byte stores may alias the slot, so the slot is updated before the target is written.
+  unsigned char* next = slot->next;
+  if (position == 0 && slot->mode == FileMode::binary && count <= std::size_t(slot->end - next)) {
+    slot->next = next + count;
     slot->position += std::int64_t(count);
+    if (count == 1) {
+      *static_cast<unsigned char*>(target) = *next;
+    } else {
+      std::memcpy(target, next, count);
+    }
     return status_ok;
   }
   return detail::get_bytes_slow(*slot, position, target, count);
 }
 
+inline int get_fixed_text(int number, std::int64_t position, char* field, std::size_t capacity) {
+  detail::Slot* slot = detail::open_slot(number);
+  if (!slot) return status_bad_call;
+  unsigned char* next = slot->next;
+  if (position == 0 && slot->mode == FileMode::binary && capacity >= 1 &&
+      capacity - 1 <= std::size_t(slot->end - next)) {
+    slot->next = next + (capacity - 1);
+    slot->position += std::int64_t(capacity - 1);
+    for (std::size_t i = 0; i + 1 < capacity; ++i) field[i] = static_cast<char>(next[i]);
+    field[capacity - 1] = '\0';
+    return status_ok;
+  }
+  return detail::get_fixed_text_slow(*slot, position, field, capacity);
+}
+
 inline int write_bytes(int number, std::string_view bytes) {
   detail::Slot* slot = detail::open_slot(number);
   if (!slot) return status_bad_call;
-  if (slot->mode == FileMode::output && bytes.size() <= 16 &&
-      bytes.size() <= std::size_t(slot->limit - slot->fill)) {
-    // Short texts: copy and follow the column in one pass, without a call to memcpy.
-    std::int64_t column = slot->column;
-    for (char c : bytes) {
-      *slot->fill++ = static_cast<unsigned char>(c);
-      column = (c == '\r' || c == '\n') ? 0 : column + 1;
+  if (slot->mode == FileMode::output && bytes.size() <= std::size_t(slot->limit - slot->fill)) {
+    unsigned char* out = slot->fill;
+    slot->fill = out + bytes.size();
+    if (bytes.size() <= 16) {
+      // Short texts are copied by hand: a call to memcpy would cost more than the copy.
+      for (char c : bytes) *out++ = static_cast<unsigned char>(c);
+    } else {
+      std::memcpy(out, bytes.data(), bytes.size());
     }
-    slot->column = column;
     return status_ok;
   }
   return detail::write_bytes_slow(*slot, bytes);

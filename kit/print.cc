@@ -2,6 +2,7 @@
 
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <charconv>
 #include <cmath>
@@ -48,10 +49,11 @@ void write_all(int fd, const char* data, std::size_t size, bool& broken) {
 }
 
 std::int64_t column_after(std::int64_t column, std::string_view bytes) {
-  for (std::size_t i = bytes.size(); i-- > 0;) {
-    if (bytes[i] == '\r' || bytes[i] == '\n') return std::int64_t(bytes.size() - 1 - i);
-  }
-  return column + std::int64_t(bytes.size());
+  const void* lf = memrchr(bytes.data(), '\n', bytes.size());
+  const void* cr = memrchr(bytes.data(), '\r', bytes.size());
+  const char* last = static_cast<const char*>(std::max(lf, cr));
+  if (!last) return column + std::int64_t(bytes.size());
+  return std::int64_t(bytes.data() + bytes.size() - last - 1);
 }
 
 void console_write(std::string_view bytes) {
@@ -93,7 +95,7 @@ int write_ending(int target, Ending ending) {
     case Ending::line:
       return write_to(target, "\r\n");
     case Ending::zone: {
-      static constexpr char blanks[] = "              ";
+      static constexpr char blanks[] = "                                ";  // 32
       std::int64_t pad = print_zone_width - column_of(target) % print_zone_width;
       return write_to(target, std::string_view(blanks, std::size_t(pad)));
     }
