@@ -41,3 +41,14 @@ uninstall:
 
 package: build
 	cmake --build build --target package
+
+.PHONY: fuzz test-valgrind
+
+# Every libFuzzer target (clang, ASan, UBSan) for FUZZ_SECONDS each (default 60) on a
+# copy of its seed corpus; any finding fails.
+fuzz:
+	bash scripts/fuzz
+
+# The test programs and each tool under valgrind's memcheck; any report fails.
+test-valgrind:
+	bash scripts/valgrind-suite
