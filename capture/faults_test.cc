@@ -1,0 +1,379 @@
+// Faults from outside, end to end on the real programs: an output folder that cannot be
+// written, a full disk, an input that cannot be read, an input that shrinks or vanishes
+// while it is read, and inputs of several gigabytes. In every case the tool must say
+// what went wrong on standard error, end with status 1 (or do the whole job and end with
+// 0), leave its input as it was, and end by itself.
+#include <fcntl.h>
+#include <signal.h>
+#include <sys/mount.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <cstdint>
+#include <filesystem>
+#include <fstream>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "kit/test_support.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+
+using kit::testing::read_file;
+using kit::testing::TempDir;
+using kit::testing::ToolRun;
+using kit::testing::write_file;
+
+// A tool run as a separate process that the test can stop, change the world under, and
+// continue: standard output and error go to files, standard input is empty, and the run
+// is bounded in time so that a hang fails the test instead of stalling it.
+class Child {
+ public:
+  // As root, `as_nobody` runs the tool as user nobody, for whom permissions still count.
+  Child(std::string_view tool, const std::vector<std::string>& args, const fs::path& cwd,
+        bool as_nobody = false)
+      : out_path_(logs_.path() / "out"), err_path_(logs_.path() / "err") {
+    std::string program = kit::testing::tool_path(tool);
+    std::vector<std::string> words = {std::string(tool)};
+    words.insert(words.end(), args.begin(), args.end());
+    std::vector<char*> argv;
+    for (std::string& word : words) argv.push_back(word.data());
+    argv.push_back(nullptr);
+    pid_ = fork();
+    if (pid_ == 0) {
+      int in = open("/dev/null", O_RDONLY);
+      int out = open(out_path_.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+      int err = open(err_path_.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+      if (in < 0 || out < 0 || err < 0 || dup2(in, 0) < 0 || dup2(out, 1) < 0 || dup2(err, 2) < 0)
+        _exit(126);
+      if (chdir(cwd.c_str()) != 0) _exit(126);
+      if (as_nobody && (setgid(nobody) != 0 || setuid(nobody) != 0)) _exit(126);
+      execv(program.c_str(), argv.data());
+      _exit(127);
+    }
+  }
+  ~Child() {
+    if (pid_ > 0 && !reaped_) {
+      kill(pid_, SIGKILL);
+      waitpid(pid_, nullptr, 0);
+    }
+  }
+  Child(const Child&) = delete;
+  Child& operator=(const Child&) = delete;
+
+  pid_t pid() const { return pid_; }
+
+  // Waits for the end; a run longer than `limit` is killed and reported as a hang.
+  kit::testing::ToolRun finish(std::chrono::seconds limit = std::chrono::seconds(120)) {
+    kit::testing::ToolRun run;
+    auto deadline = std::chrono::steady_clock::now() + limit;
+    int wstatus = 0;
+    while (waitpid(pid_, &wstatus, WNOHANG) == 0) {
+      if (std::chrono::steady_clock::now() > deadline) {
+        kill(pid_, SIGKILL);
+        waitpid(pid_, &wstatus, 0);
+        ADD_FAILURE() << "the tool did not end within " << limit.count() << " s";
+        break;
+      }
+      std::this_thread::sleep_for(std::chrono::milliseconds(2));
+    }
+    reaped_ = true;
+    run.status = WIFEXITED(wstatus) ? WEXITSTATUS(wstatus) : 128 + WTERMSIG(wstatus);
+    run.out = kit::testing::read_file(out_path_);
+    run.err = kit::testing::read_file(err_path_);
+    return run;
+  }
+
+  // Stops the tool while it has read some but not all of `input` (the file's length
+  // when the tool opened it is `size`). Returns false when the tool ended first.
+  bool stop_mid_read(const fs::path& input, std::int64_t size) {
+    fs::path wanted = fs::canonical(input);
+    for (;;) {
+      int wstatus = 0;
+      if (waitpid(pid_, &wstatus, WNOHANG) != 0) {
+        reaped_ = true;
+        return false;
+      }
+      std::int64_t position = read_position(wanted);
+      if (position > 0 && position < size) {
+        kill(pid_, SIGSTOP);
+        waitpid(pid_, &wstatus, WUNTRACED);
+        position = read_position(wanted);
+        if (position > 0 && position < size) return true;
+        kill(pid_, SIGCONT);
+      }
+      std::this_thread::sleep_for(std::chrono::microseconds(200));
+    }
+  }
+
+  void resume() { kill(pid_, SIGCONT); }
+
+ private:
+  static constexpr uid_t nobody = 65534;
+
+  // How far the tool has read `file`, from /proc; -1 while it has no such file open.
+  std::int64_t read_position(const fs::path& file) const {
+    std::error_code error;
+    fs::path fds = fs::path("/proc") / std::to_string(pid_) / "fd";
+    for (const auto& entry : fs::directory_iterator(fds, error)) {
+      std::error_code link_error;
+      fs::path target = fs::read_symlink(entry.path(), link_error);
+      if (link_error || target != file) continue;
+      std::ifstream info(fs::path("/proc") / std::to_string(pid_) / "fdinfo" /
+                         entry.path().filename());
+      std::string key;
+      std::int64_t position = -1;
+      if (info >> key >> position && key == "pos:") return position;
+    }
+    return -1;
+  }
+
+  kit::testing::TempDir logs_;
+  fs::path out_path_, err_path_;
+  pid_t pid_ = -1;
+  bool reaped_ = false;
+};
+
+bool running_as_root() { return geteuid() == 0; }
+
+// A folder that user nobody may enter and read (test folders are private to their owner).
+void open_to_everyone(const fs::path& folder) {
+  fs::permissions(folder, fs::perms::all, fs::perm_options::replace);
+}
+
+// A small file system of its own, for a disk that fills up; unmounted at the end.
+class SmallDisk {
+ public:
+  SmallDisk(const fs::path& where, std::size_t bytes) : where_(where) {
+    fs::create_directories(where_);
+    std::string options = "size=" + std::to_string(bytes);
+    mounted_ = running_as_root() &&
+               mount("faults", where_.c_str(), "tmpfs", 0, options.c_str()) == 0;
+  }
+  ~SmallDisk() {
+    if (mounted_) umount2(where_.c_str(), MNT_DETACH);
+  }
+  SmallDisk(const SmallDisk&) = delete;
+  SmallDisk& operator=(const SmallDisk&) = delete;
+  bool mounted() const { return mounted_; }
+
+ private:
+  fs::path where_;
+  bool mounted_ = false;
+};
+
+// Sizes of the very large inputs. Sanitizer builds run the tools several times slower,
+// so they read less (still past the 2 GiB mark where signed 32-bit counts break).
+#if defined(__SANITIZE_ADDRESS__)
+constexpr std::int64_t sheet_gigabytes = 2;
+constexpr std::int64_t dump_megabytes = 256;
+#else
+constexpr std::int64_t sheet_gigabytes = 4;
+constexpr std::int64_t dump_megabytes = 1024;
+#endif
+
+// The two converters with an input name and the output name they derive from it.
+struct Converter {
+  std::string tool, input, output;
+  // Input that converts cleanly: hex text for a restore, any bytes otherwise.
+  std::string sample(std::size_t size) const {
+    std::string bytes;
+    std::string_view pattern = input.back() == '_' ? "0123456789ABCDEFabcdef" : "12;\r\nAB4f\0";
+    for (std::size_t i = 0; i < size; ++i) bytes.push_back(pattern[i % pattern.size()]);
+    return bytes;
+  }
+};
+const Converter converters[] = {
+    {"dumpflip", "data.bin", "data.bi_"},
+    {"dumpflip", "data.bi_", "data.bi1"},
+    {"capsheet", "cap.bin", "cap.Txt"},
+};
+
+// A sparse file of `size` bytes that holds `tail` at its end.
+void sparse_file(const fs::path& path, std::int64_t size, std::string_view tail) {
+  write_file(path, "");
+  fs::resize_file(path, std::uintmax_t(size));
+  std::fstream file(path, std::ios::in | std::ios::out | std::ios::binary);
+  file.seekp(size - std::int64_t(tail.size()));
+  file.write(tail.data(), std::streamsize(tail.size()));
+}
+
+TEST(ConverterFaults, OutputFolderThatCannotBeWritten) {
+  for (const Converter& c : converters) {
+    SCOPED_TRACE(c.tool + " " + c.input);
+    TempDir dir;
+    fs::path folder = dir / "locked";
+    fs::create_directory(folder);
+    std::string input = c.sample(5000);
+    write_file(folder / c.input, input);
+    open_to_everyone(dir.path());
+    fs::permissions(folder, fs::perms::owner_read | fs::perms::owner_exec | fs::perms::group_read |
+                                fs::perms::group_exec | fs::perms::others_read | fs::perms::others_exec);
+    ToolRun run = Child(c.tool, {c.input}, folder, running_as_root()).finish();
+    EXPECT_EQ(run.status, 1);
+    EXPECT_EQ(run.err, c.tool + ": " + c.output + ": cannot create: Permission denied\n");
+    EXPECT_FALSE(fs::exists(folder / c.output));
+    EXPECT_EQ(read_file(folder / c.input), input);
+  }
+}
+
+TEST(ConverterFaults, OutputOnAFullDisk) {
+  for (const Converter& c : converters) {
+    SCOPED_TRACE(c.tool + " " + c.input);
+    TempDir dir;
+    std::string input = c.sample(100000);
+    write_file(dir / c.input, input);
+    fs::create_symlink("/dev/full", dir / c.output);
+    ToolRun run = Child(c.tool, {c.input}, dir.path()).finish();
+    EXPECT_EQ(run.status, 1);
+    EXPECT_EQ(run.err, c.tool + ": " + c.output + ": cannot write: No space left on device\n");
+    EXPECT_EQ(read_file(dir / c.input), input);
+  }
+}
+
+TEST(ConverterFaults, OutputFillsASmallDisk) {
+  TempDir dir;
+  SmallDisk disk(dir / "disk", 64 * 1024);
+  if (!disk.mounted()) GTEST_SKIP() << "no small file system can be mounted here (needs root)";
+  for (const Converter& c : converters) {
+    SCOPED_TRACE(c.tool + " " + c.input);
+    std::string input = c.sample(56000);
+    write_file(dir / "disk" / c.input, input);
+    ToolRun run = Child(c.tool, {c.input}, dir / "disk").finish();
+    EXPECT_EQ(run.status, 1);
+    EXPECT_EQ(run.err, c.tool + ": " + c.output + ": cannot write: No space left on device\n");
+    EXPECT_EQ(read_file(dir / "disk" / c.input), input);
+    fs::remove(dir / "disk" / c.input);
+    fs::remove(dir / "disk" / c.output);
+  }
+}
+
+TEST(ConverterFaults, InputThatCannotBeRead) {
+  struct Case {
+    std::string what, reason;
+  } cases[] = {
+      {"missing", "No such file or directory"},
+      {"folder", "Is a directory"},
+      {"unreadable", "Permission denied"},
+  };
+  for (const Converter& c : converters) {
+    for (const Case& fault : cases) {
+      SCOPED_TRACE(c.tool + " " + c.input + " " + fault.what);
+      TempDir dir;
+      open_to_everyone(dir.path());
+      if (fault.what == "folder") fs::create_directory(dir / c.input);
+      if (fault.what == "unreadable") {
+        write_file(dir / c.input, "4142;");
+        fs::permissions(dir / c.input, fs::perms::none);
+      }
+      write_file(dir / c.output, "kept");  // a file of the output name from before
+      ToolRun run = Child(c.tool, {c.input}, dir.path(), running_as_root()).finish();
+      EXPECT_EQ(run.status, 1);
+      EXPECT_EQ(run.err, c.tool + ": " + c.input + ": cannot open: " + fault.reason + "\n");
+      EXPECT_EQ(read_file(dir / c.output), "kept");
+    }
+  }
+}
+
+TEST(ConverterFaults, InputShrinkingWhileRead) {
+  for (const Converter& c : converters) {
+    SCOPED_TRACE(c.tool + " " + c.input);
+    TempDir dir;
+    constexpr std::int64_t size = std::int64_t(512) << 20;
+    sparse_file(dir / c.input, size, "4142;");
+    Child child(c.tool, {c.input}, dir.path());
+    ASSERT_TRUE(child.stop_mid_read(dir / c.input, size)) << "the tool was done before the test could cut its input";
+    fs::resize_file(dir / c.input, std::uintmax_t(size / 4));
+    child.resume();
+    ToolRun run = child.finish();
+    EXPECT_EQ(run.status, 1);
+    EXPECT_NE(run.err.find(c.tool + ": " + c.input + ": changed while being read: it ended after "),
+              std::string::npos)
+        << run.err;
+  }
+}
+
+TEST(ConverterFaults, InputVanishingWhileRead) {
+  // The open file stays readable after its name is gone, so the conversion is whole.
+  struct Case {
+    Converter c;
+    std::string tail, output_tail;
+    std::int64_t output_size_per_megabyte;
+  } cases[] = {
+      {converters[0], "AB", "4142", 2 << 20},
+      {converters[2], "\x34\x12;", " 4660;\r\n", 0},
+  };
+  for (const Case& v : cases) {
+    SCOPED_TRACE(v.c.tool);
+    TempDir dir;
+    constexpr std::int64_t megabytes = 256;
+    sparse_file(dir / v.c.input, megabytes << 20, v.tail);
+    Child child(v.c.tool, {v.c.input}, dir.path());
+    ASSERT_TRUE(child.stop_mid_read(dir / v.c.input, megabytes << 20));
+    fs::remove(dir / v.c.input);
+    child.resume();
+    ToolRun run = child.finish();
+    EXPECT_EQ(run.status, 0) << run.err;
+    EXPECT_EQ(run.err, "");
+    std::int64_t expected_size = v.output_size_per_megabyte ? v.output_size_per_megabyte * megabytes
+                                                            : std::int64_t(v.output_tail.size());
+    ASSERT_EQ(std::int64_t(fs::file_size(dir / v.c.output)), expected_size);
+    std::ifstream output(dir / v.c.output, std::ios::binary);
+    output.seekg(expected_size - std::int64_t(v.output_tail.size()));
+    std::string tail(v.output_tail.size(), '\0');
+    output.read(tail.data(), std::streamsize(tail.size()));
+    EXPECT_EQ(tail, v.output_tail);
+  }
+}
+
+TEST(ConverterFaults, CaptureOfSeveralGigabytes) {
+  // Records at the start and after the gigabytes of zeros: positions past 2^31 and 2^32
+  // must neither stop the reading nor change the history.
+  TempDir dir;
+  std::int64_t size = (sheet_gigabytes << 30) + 8;
+  sparse_file(dir / "cap.bin", size, std::string_view("\xff\x00;", 3));
+  {
+    std::fstream file(dir / "cap.bin", std::ios::in | std::ios::out | std::ios::binary);
+    file.write("\x34\x12;", 3);
+  }
+  ToolRun run = Child("capsheet", {"cap.bin"}, dir.path()).finish(std::chrono::seconds(300));
+  EXPECT_EQ(run.status, 0);
+  EXPECT_EQ(run.err, "");
+  EXPECT_EQ(read_file(dir / "cap.Txt"), " 4660;\r\n-1;\r\n");
+  EXPECT_EQ(std::int64_t(fs::file_size(dir / "cap.bin")), size);
+}
+
+TEST(ConverterFaults, DumpOfOverAGigabyte) {
+  // The dump passes 2^31 bytes of output; it must be exactly "00" a zero byte and the
+  // digits of the last bytes, and restoring its end must give them back.
+  TempDir dir;
+  std::int64_t size = (dump_megabytes << 20) + 2;
+  sparse_file(dir / "big.bin", size, "AB");
+  ToolRun run = Child("dumpflip", {"big.bin"}, dir.path()).finish(std::chrono::seconds(300));
+  EXPECT_EQ(run.status, 0);
+  EXPECT_EQ(run.err, "");
+  ASSERT_EQ(std::int64_t(fs::file_size(dir / "big.bi_")), 2 * size);
+  std::ifstream dump(dir / "big.bi_", std::ios::binary);
+  std::string chunk(1 << 20, '\0'), zeros(1 << 20, '0');
+  std::int64_t left = 2 * size - 4;
+  bool clean = true;
+  while (left > 0 && clean) {
+    std::streamsize take = std::streamsize(std::min<std::int64_t>(left, std::int64_t(chunk.size())));
+    dump.read(chunk.data(), take);
+    clean = dump.gcount() == take && chunk.compare(0, std::size_t(take), zeros, 0, std::size_t(take)) == 0;
+    left -= take;
+  }
+  EXPECT_TRUE(clean) << "a byte other than '0' before offset " << 2 * size - 4 - left;
+  std::string tail(4, '\0');
+  dump.read(tail.data(), 4);
+  EXPECT_EQ(tail, "4142");
+}
+
+}  // namespace
