@@ -1,0 +1,314 @@
+// Faults from outside, end to end on the real programs: an output folder that cannot be
+// written, a full disk, an input that cannot be read, an input that shrinks or vanishes
+// while it is read, and inputs of several gigabytes. In every case the tool must say
+// what went wrong on standard error, end with status 1 (or do the whole job and end with
+// 0), leave its input as it was, and end by itself.
+#include <fcntl.h>
+#include <signal.h>
+#include <sys/mount.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <cstdint>
+#include <filesystem>
+#include <fstream>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "kit/test_support.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+
+using kit::testing::read_file;
+using kit::testing::TempDir;
+using kit::testing::ToolRun;
+using kit::testing::write_file;
+
+// A tool run as a separate process that the test can stop, change the world under, and
+// continue: standard output and error go to files, standard input is empty, and the run
+// is bounded in time so that a hang fails the test instead of stalling it.
+class Child {
+ public:
+  // As root, `as_nobody` runs the tool as user nobody, for whom permissions still count.
+  Child(std::string_view tool, const std::vector<std::string>& args, const fs::path& cwd,
+        bool as_nobody = false)
+      : out_path_(logs_.path() / "out"), err_path_(logs_.path() / "err") {
+    std::string program = kit::testing::tool_path(tool);
+    std::vector<std::string> words = {std::string(tool)};
+    words.insert(words.end(), args.begin(), args.end());
+    std::vector<char*> argv;
+    for (std::string& word : words) argv.push_back(word.data());
+    argv.push_back(nullptr);
+    pid_ = fork();
+    if (pid_ == 0) {
+      int in = open("/dev/null", O_RDONLY);
+      int out = open(out_path_.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+      int err = open(err_path_.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+      if (in < 0 || out < 0 || err < 0 || dup2(in, 0) < 0 || dup2(out, 1) < 0 || dup2(err, 2) < 0)
+        _exit(126);
+      if (chdir(cwd.c_str()) != 0) _exit(126);
+      if (as_nobody && (setgid(nobody) != 0 || setuid(nobody) != 0)) _exit(126);
+      execv(program.c_str(), argv.data());
+      _exit(127);
+    }
+  }
+  ~Child() {
+    if (pid_ > 0 && !reaped_) {
+      kill(pid_, SIGKILL);
+      waitpid(pid_, nullptr, 0);
+    }
+  }
+  Child(const Child&) = delete;
+  Child& operator=(const Child&) = delete;
+
+  pid_t pid() const { return pid_; }
+
+  // Waits for the end; a run longer than `limit` is killed and reported as a hang.
+  kit::testing::ToolRun finish(std::chrono::seconds limit = std::chrono::seconds(120)) {
+    kit::testing::ToolRun run;
+    auto deadline = std::chrono::steady_clock::now() + limit;
+    int wstatus = 0;
+    while (waitpid(pid_, &wstatus, WNOHANG) == 0) {
+      if (std::chrono::steady_clock::now() > deadline) {
+        kill(pid_, SIGKILL);
+        waitpid(pid_, &wstatus, 0);
+        ADD_FAILURE() << "the tool did not end within " << limit.count() << " s";
+        break;
+      }
+      std::this_thread::sleep_for(std::chrono::milliseconds(2));
+    }
+    reaped_ = true;
+    run.status = WIFEXITED(wstatus) ? WEXITSTATUS(wstatus) : 128 + WTERMSIG(wstatus);
+    run.out = kit::testing::read_file(out_path_);
+    run.err = kit::testing::read_file(err_path_);
+    return run;
+  }
+
+  // Stops the tool while it has read some but not all of `input` (the file's length
+  // when the tool opened it is `size`). Returns false when the tool ended first.
+  bool stop_mid_read(const fs::path& input, std::int64_t size) {
+    fs::path wanted = fs::canonical(input);
+    for (;;) {
+      int wstatus = 0;
+      if (waitpid(pid_, &wstatus, WNOHANG) != 0) {
+        reaped_ = true;
+        return false;
+      }
+      std::int64_t position = read_position(wanted);
+      if (position > 0 && position < size) {
+        kill(pid_, SIGSTOP);
+        waitpid(pid_, &wstatus, WUNTRACED);
+        position = read_position(wanted);
+        if (position > 0 && position < size) return true;
+        kill(pid_, SIGCONT);
+      }
+      std::this_thread::sleep_for(std::chrono::microseconds(200));
+    }
+  }
+
+  void resume() { kill(pid_, SIGCONT); }
+
+ private:
+  static constexpr uid_t nobody = 65534;
+
+  // How far the tool has read `file`, from /proc; -1 while it has no such file open.
+  std::int64_t read_position(const fs::path& file) const {
+    std::error_code error;
+    fs::path fds = fs::path("/proc") / std::to_string(pid_) / "fd";
+    for (const auto& entry : fs::directory_iterator(fds, error)) {
+      std::error_code link_error;
+      fs::path target = fs::read_symlink(entry.path(), link_error);
+      if (link_error || target != file) continue;
+      std::ifstream info(fs::path("/proc") / std::to_string(pid_) / "fdinfo" /
+                         entry.path().filename());
+      std::string key;
+      std::int64_t position = -1;
+      if (info >> key >> position && key == "pos:") return position;
+    }
+    return -1;
+  }
+
+  kit::testing::TempDir logs_;
+  fs::path out_path_, err_path_;
+  pid_t pid_ = -1;
+  bool reaped_ = false;
+};
+
+bool running_as_root() { return geteuid() == 0; }
+
+// A folder that user nobody may enter and read (test folders are private to their owner).
+void open_to_everyone(const fs::path& folder) {
+  fs::permissions(folder, fs::perms::all, fs::perm_options::replace);
+}
+
+// A small file system of its own, for a disk that fills up; unmounted at the end.
+class SmallDisk {
+ public:
+  SmallDisk(const fs::path& where, std::size_t bytes) : where_(where) {
+    fs::create_directories(where_);
+    std::string options = "size=" + std::to_string(bytes);
+    mounted_ = running_as_root() &&
+               mount("faults", where_.c_str(), "tmpfs", 0, options.c_str()) == 0;
+  }
+  ~SmallDisk() {
+    if (mounted_) umount2(where_.c_str(), MNT_DETACH);
+  }
+  SmallDisk(const SmallDisk&) = delete;
+  SmallDisk& operator=(const SmallDisk&) = delete;
+  bool mounted() const { return mounted_; }
+
+ private:
+  fs::path where_;
+  bool mounted_ = false;
+};
+
+// The two listing tools with the name of their output for the listing "listing.txt".
+struct ListingTool {
+  std::string tool, output;
+};
+const ListingTool tools[] = {{"branchscan", "listing.War"}, {"unlister", "listing.ASM"}};
+
+// Listing lines that both tools write out: branchscan warns about every one (a BRA far
+// from its target), unlister turns every one into an instruction line.
+std::string listing_lines(std::size_t count) {
+  std::string text;
+  for (std::size_t i = 0; i < count; ++i) text += "  0005   0006 D0FC     BRA 0x0800\r\n";
+  return text;
+}
+
+TEST(ListingFaults, OutputFolderThatCannotBeWritten) {
+  for (const ListingTool& t : tools) {
+    SCOPED_TRACE(t.tool);
+    TempDir dir;
+    fs::path folder = dir / "locked";
+    fs::create_directory(folder);
+    std::string listing = listing_lines(100);
+    write_file(folder / "listing.txt", listing);
+    open_to_everyone(dir.path());
+    fs::permissions(folder, fs::perms::owner_read | fs::perms::owner_exec | fs::perms::group_read |
+                                fs::perms::group_exec | fs::perms::others_read | fs::perms::others_exec);
+    ToolRun run = Child(t.tool, {"listing.txt"}, folder, running_as_root()).finish();
+    EXPECT_EQ(run.status, 1);
+    EXPECT_EQ(run.err, t.tool + ": " + t.output + ": cannot create: Permission denied\n");
+    EXPECT_FALSE(fs::exists(folder / t.output));
+    EXPECT_EQ(read_file(folder / "listing.txt"), listing);
+  }
+}
+
+TEST(ListingFaults, OutputOnAFullDisk) {
+  for (const ListingTool& t : tools) {
+    SCOPED_TRACE(t.tool);
+    TempDir dir;
+    std::string listing = listing_lines(3000);
+    write_file(dir / "listing.txt", listing);
+    fs::create_symlink("/dev/full", dir / t.output);
+    ToolRun run = Child(t.tool, {"listing.txt"}, dir.path()).finish();
+    EXPECT_EQ(run.status, 1);
+    EXPECT_EQ(run.err, t.tool + ": " + t.output + ": cannot write: No space left on device\n");
+    EXPECT_EQ(read_file(dir / "listing.txt"), listing);
+  }
+}
+
+TEST(ListingFaults, OutputFillsASmallDisk) {
+  TempDir dir;
+  SmallDisk disk(dir / "disk", 64 * 1024);
+  if (!disk.mounted()) GTEST_SKIP() << "no small file system can be mounted here (needs root)";
+  for (const ListingTool& t : tools) {
+    SCOPED_TRACE(t.tool);
+    std::string listing = listing_lines(1500);  // 52500 bytes, and more to write
+    write_file(dir / "disk" / "listing.txt", listing);
+    ToolRun run = Child(t.tool, {"listing.txt"}, dir / "disk").finish();
+    EXPECT_EQ(run.status, 1);
+    EXPECT_EQ(run.err, t.tool + ": " + t.output + ": cannot write: No space left on device\n");
+    EXPECT_EQ(read_file(dir / "disk" / "listing.txt"), listing);
+    fs::remove(dir / "disk" / "listing.txt");
+    fs::remove(dir / "disk" / t.output);
+  }
+}
+
+TEST(ListingFaults, ListingThatCannotBeRead) {
+  struct Case {
+    std::string what, reason;
+  } cases[] = {
+      {"missing", "No such file or directory"},
+      {"folder", "Is a directory"},
+      {"unreadable", "Permission denied"},
+  };
+  for (const ListingTool& t : tools) {
+    for (const Case& fault : cases) {
+      SCOPED_TRACE(t.tool + " " + fault.what);
+      TempDir dir;
+      open_to_everyone(dir.path());
+      if (fault.what == "folder") fs::create_directory(dir / "listing.txt");
+      if (fault.what == "unreadable") {
+        write_file(dir / "listing.txt", listing_lines(3));
+        fs::permissions(dir / "listing.txt", fs::perms::none);
+      }
+      write_file(dir / t.output, "kept");  // a file of the output name from before
+      ToolRun run = Child(t.tool, {"listing.txt"}, dir.path(), running_as_root()).finish();
+      EXPECT_EQ(run.status, 1);
+      EXPECT_EQ(run.err, t.tool + ": listing.txt: cannot open: " + fault.reason + "\n");
+      EXPECT_EQ(read_file(dir / t.output), "kept");
+    }
+  }
+}
+
+TEST(ListingFaults, ListingVanishingWhileRead) {
+  // The open file stays readable after its name is gone, so the output is whole.
+  for (const ListingTool& t : tools) {
+    SCOPED_TRACE(t.tool);
+    TempDir dir;
+    std::string listing = listing_lines(3'000'000);
+    write_file(dir / "listing.txt", listing);
+    fs::create_directory(dir / "reference");
+    write_file(dir / "reference" / "listing.txt", listing);
+    ToolRun reference = Child(t.tool, {"listing.txt"}, dir / "reference").finish();
+    ASSERT_EQ(reference.status, 0);
+    Child child(t.tool, {"listing.txt"}, dir.path());
+    ASSERT_TRUE(child.stop_mid_read(dir / "listing.txt", std::int64_t(listing.size())));
+    fs::remove(dir / "listing.txt");
+    child.resume();
+    ToolRun run = child.finish();
+    EXPECT_EQ(run.status, 0);
+    EXPECT_EQ(run.err, "");
+    EXPECT_TRUE(read_file(dir / t.output) == read_file(dir / "reference" / t.output));
+  }
+}
+
+TEST(ListingFaults, OneLineOfAHundredMegabytes) {
+  // A BRA whose target digits run into 100 MB of other characters: one line, read whole.
+  std::string head = "  0005   0006 D0FC     BRA 0x0800";
+  std::string line = head;
+  line.append(100'000'000, 'x');
+  TempDir dir;
+  write_file(dir / "listing.txt", line + "\r\n");
+
+  ToolRun scan = Child("branchscan", {"listing.txt"}, dir.path()).finish();
+  EXPECT_EQ(scan.status, 0);
+  EXPECT_EQ(scan.err, "");
+  std::string report = read_file(dir / "listing.War");
+  EXPECT_TRUE(report == line + "\r\nStr=  0005, LenBra= 2042\r\nStrings= 1, Warnings= 1\r\n")
+      << report.size() << " bytes, ending " << report.substr(report.size() - std::min<std::size_t>(report.size(), 60));
+  std::string echo(1, ' ');
+  echo += std::to_string(line.size());
+  echo.append(line);
+  EXPECT_NE(scan.out.find(echo), std::string::npos);
+
+  ToolRun unlist = Child("unlister", {"listing.txt"}, dir.path()).finish();
+  EXPECT_EQ(unlist.status, 0);
+  EXPECT_EQ(unlist.err, "");
+  std::string source = read_file(dir / "listing.ASM");
+  EXPECT_TRUE(source ==
+              "\tLIST P=18F4550\t;directive to define processor\r\n"
+              "\t#include <P18F4550.INC> ;processor specific variable definitions\r\n; " + line + "\r\n")
+      << source.size() << " bytes";
+}
+
+}  // namespace
