@@ -137,8 +137,7 @@ int main(int argc, char** argv) {
   std::string error;
   if (!window.open(error)) {
     kit::flush_console();
-    std::fprintf(stderr, "pwmscope: cannot open the plot window (is there a display?): %s\n",
-                 error.c_str());
+    std::fprintf(stderr, "pwmscope: cannot open the plot window: %s\n", error.c_str());
     kit::closing_wait("Press enter to Exit", false);
     kit::file_close(capture_file);
     return 1;

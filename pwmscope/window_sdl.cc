@@ -37,6 +37,14 @@ bool SdlWindow::open(std::string& error) {
     return false;
   }
   sdl_started_ = true;
+  // Without a display SDL falls back to drivers that draw into memory; a window nobody
+  // sees is no window, unless the user asked for such a driver by name.
+  std::string_view driver = SDL_GetCurrentVideoDriver() ? SDL_GetCurrentVideoDriver() : "";
+  const char* requested = SDL_getenv("SDL_VIDEODRIVER");
+  if ((driver == "offscreen" || driver == "dummy") && !(requested && driver == requested)) {
+    error = "no display (DISPLAY is not set or cannot be reached)";
+    return false;
+  }
   window_ = SDL_CreateWindow(title_.c_str(), SDL_WINDOWPOS_UNDEFINED, SDL_WINDOWPOS_UNDEFINED,
                              picture_width, picture_height, 0);
   if (window_) {
