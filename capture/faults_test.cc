@@ -169,13 +169,14 @@ class SmallDisk {
   bool mounted_ = false;
 };
 
-// Sizes of the very large inputs. Sanitizer builds run the tools several times slower,
-// so they read less (still past the 2 GiB mark where signed 32-bit counts break).
+// Sizes of the very large inputs: past 2^32 bytes read and 2^31 bytes written. The
+// sanitizer build runs the tools unoptimised and some twenty times slower; there the
+// sizes only keep the run short, and the plain build covers the large offsets.
 #if defined(__SANITIZE_ADDRESS__)
-constexpr std::int64_t sheet_gigabytes = 2;
-constexpr std::int64_t dump_megabytes = 256;
+constexpr std::int64_t sheet_megabytes = 256;
+constexpr std::int64_t dump_megabytes = 64;
 #else
-constexpr std::int64_t sheet_gigabytes = 4;
+constexpr std::int64_t sheet_megabytes = 4096;
 constexpr std::int64_t dump_megabytes = 1024;
 #endif
 
@@ -286,11 +287,11 @@ TEST(ConverterFaults, InputShrinkingWhileRead) {
   for (const Converter& c : converters) {
     SCOPED_TRACE(c.tool + " " + c.input);
     TempDir dir;
-    constexpr std::int64_t size = std::int64_t(512) << 20;
+    constexpr std::int64_t size = std::int64_t(128) << 20;
     sparse_file(dir / c.input, size, "4142;");
     Child child(c.tool, {c.input}, dir.path());
     ASSERT_TRUE(child.stop_mid_read(dir / c.input, size)) << "the tool was done before the test could cut its input";
-    fs::resize_file(dir / c.input, std::uintmax_t(size / 4));
+    fs::resize_file(dir / c.input, std::uintmax_t(size / 32));
     child.resume();
     ToolRun run = child.finish();
     EXPECT_EQ(run.status, 1);
@@ -313,7 +314,7 @@ TEST(ConverterFaults, InputVanishingWhileRead) {
   for (const Case& v : cases) {
     SCOPED_TRACE(v.c.tool);
     TempDir dir;
-    constexpr std::int64_t megabytes = 256;
+    constexpr std::int64_t megabytes = 64;
     sparse_file(dir / v.c.input, megabytes << 20, v.tail);
     Child child(v.c.tool, {v.c.input}, dir.path());
     ASSERT_TRUE(child.stop_mid_read(dir / v.c.input, megabytes << 20));
@@ -333,11 +334,11 @@ TEST(ConverterFaults, InputVanishingWhileRead) {
   }
 }
 
-TEST(ConverterFaults, CaptureOfSeveralGigabytes) {
+TEST(ConverterFaults, CaptureOfGigabytes) {
   // Records at the start and after the gigabytes of zeros: positions past 2^31 and 2^32
   // must neither stop the reading nor change the history.
   TempDir dir;
-  std::int64_t size = (sheet_gigabytes << 30) + 8;
+  std::int64_t size = (sheet_megabytes << 20) + 8;
   sparse_file(dir / "cap.bin", size, std::string_view("\xff\x00;", 3));
   {
     std::fstream file(dir / "cap.bin", std::ios::in | std::ios::out | std::ios::binary);
@@ -350,7 +351,7 @@ TEST(ConverterFaults, CaptureOfSeveralGigabytes) {
   EXPECT_EQ(std::int64_t(fs::file_size(dir / "cap.bin")), size);
 }
 
-TEST(ConverterFaults, DumpOfOverAGigabyte) {
+TEST(ConverterFaults, DumpOfAGigabyte) {
   // The dump passes 2^31 bytes of output; it must be exactly "00" a zero byte and the
   // digits of the last bytes, and restoring its end must give them back.
   TempDir dir;
