@@ -128,11 +128,15 @@ void Picture::render_pending() const {
 void Picture::overdraw(int x, int y_first, int y_last) {
   changed_[x] = true;
   any_changed_ = true;
-  std::size_t cell =
-      std::size_t(y_first / glyph_height) * text_columns + std::size_t(x / glyph_width);
+  int text_column = x / glyph_width;
+  if (glyph_cells_[text_column] == 0) return;  // no text in this column of cells
+  std::size_t cell = std::size_t(y_first / glyph_height) * text_columns + std::size_t(text_column);
   for (int row = y_first / glyph_height; row <= y_last / glyph_height; ++row) {
     if (cells_[cell] & pending) render_glyph(cell, std::uint8_t(cells_[cell]));
-    cells_[cell] = no_glyph;
+    if (cells_[cell] != no_glyph) {
+      cells_[cell] = no_glyph;
+      --glyph_cells_[text_column];
+    }
     cell += text_columns;
   }
 }
@@ -214,10 +218,22 @@ std::size_t Picture::draw_text(int row, int column, std::string_view text) {
   std::size_t first = std::size_t(row) * text_columns + std::size_t(column);
   std::size_t count = std::min(text.size(), std::size_t(text_columns - column));
   std::uint16_t* cell = &cells_[first];
+  // One character: a line end stops the text; a cell that shows it or is about to
+  // needs nothing; any other becomes pending with the new character.
+  auto put = [&](std::size_t i) {
+    std::uint8_t code = std::uint8_t(text[i]);
+    if (code == '\r' || code == '\n') return false;
+    if ((cell[i] & (no_glyph | 0xFF)) != code) {
+      if (cell[i] == no_glyph) ++glyph_cells_[std::size_t(column) + i];
+      if (!(cell[i] & pending)) pending_.push_back(std::uint32_t(first + i));
+      cell[i] = pending | code;
+    }
+    return true;
+  };
   std::size_t i = 0;
 #ifdef __SSE2__
-  // Most of the text printed again is what the cells hold already: compare eight at a
-  // time and leave the rest to the loop below.
+  // The panel prints mostly what its cells hold already: compare eight characters at a
+  // time, and look at each of them only when one differs or ends the line.
   const __m128i zero = _mm_setzero_si128();
   const __m128i code_mask = _mm_set1_epi16(std::int16_t(no_glyph | 0xFF));
   const __m128i carriage_return = _mm_set1_epi8('\r');
@@ -226,24 +242,26 @@ std::size_t Picture::draw_text(int row, int column, std::string_view text) {
     __m128i bytes = _mm_loadl_epi64(reinterpret_cast<const __m128i*>(text.data() + i));
     __m128i ends =
         _mm_or_si128(_mm_cmpeq_epi8(bytes, carriage_return), _mm_cmpeq_epi8(bytes, line_feed));
-    __m128i codes = _mm_unpacklo_epi8(bytes, zero);
     __m128i held =
         _mm_and_si128(_mm_loadu_si128(reinterpret_cast<const __m128i*>(cell + i)), code_mask);
-    bool same = _mm_movemask_epi8(_mm_cmpeq_epi16(codes, held)) == 0xFFFF;
-    if (!same || (_mm_movemask_epi8(ends) & 0xFF) != 0) break;
+    __m128i same = _mm_cmpeq_epi16(_mm_unpacklo_epi8(bytes, zero), held);
+    if (_mm_movemask_epi8(same) == 0xFFFF && (_mm_movemask_epi8(ends) & 0xFF) == 0) continue;
+    for (std::size_t end = i + 8; i < end; ++i) {
+      if (!put(i)) return finish_text(i);
+    }
+    i -= 8;
   }
 #endif
   for (; i < count; ++i) {
-    std::uint8_t code = std::uint8_t(text[i]);
-    if (code == '\r' || code == '\n') break;
-    // Shown or pending with the same character: nothing to do.
-    if ((cell[i] & (no_glyph | 0xFF)) == code) continue;
-    if (!(cell[i] & pending)) pending_.push_back(std::uint32_t(first + i));
-    cell[i] = pending | code;
+    if (!put(i)) break;
   }
+  return finish_text(i);
+}
+
+std::size_t Picture::finish_text(std::size_t drawn) {
   // Cells drawn over and written again are listed again; keep the list short.
   if (pending_.size() > cells_.size()) render_pending();
-  return i;
+  return drawn;
 }
 
 bool Picture::take_changed_columns(std::array<bool, picture_width>& changed) {

@@ -89,6 +89,7 @@ class Picture {
   // Readies pixels y_first..y_last of column x for drawing over: glyphs still pending
   // there are drawn first, so the new pixels land on top of them.
   void overdraw(int x, int y_first, int y_last);
+  std::size_t finish_text(std::size_t drawn);
   void render_glyph(std::size_t cell, std::uint8_t code) const;
   void render_pending() const;
   void draw_vertical(std::int64_t x, std::int64_t y1, std::int64_t y2, std::uint8_t colour,
@@ -102,6 +103,8 @@ class Picture {
   mutable std::vector<std::uint8_t> columns_;
   mutable std::vector<std::uint16_t> cells_;
   mutable std::vector<std::uint32_t> pending_;  // cells that may be pending
+  // For each column of cells, how many hold a glyph (shown or pending).
+  std::array<std::uint16_t, text_columns> glyph_cells_{};
   mutable std::array<bool, picture_width> changed_{};
   mutable bool any_changed_ = true;
 };

@@ -176,6 +176,36 @@ TEST(Picture, GlyphIsRedrawnAfterPixelsChangedUnderIt) {
   EXPECT_EQ(cell_text(picture, 30, 21, 1), "7");
 }
 
+TEST(Picture, TextStopsAtLineEndsAndRowEnd) {
+  struct Case {
+    std::string text;
+    std::size_t drawn;
+    std::string shown;  // cells 1 to 20 of the row afterwards
+  };
+  // Each case writes over "0123456789abcdefghij" at column 1; runs of eight that are
+  // unchanged, changed or hold a line end are all met.
+  const Case cases[] = {
+      {"0123456789abcdefghij", 20, "0123456789abcdefghij"},
+      {"0123X56789abcdeFghij", 20, "0123X56789abcdeFghij"},
+      {"01234567\r89", 8, "0123456789abcdefghij"},
+      {"0123Y56789ab\ncdefgh", 12, "0123Y56789abcdefghij"},
+      {"012345678Z", 10, "012345678Zabcdefghij"},
+      {"\n", 0, "0123456789abcdefghij"},
+      {"", 0, "0123456789abcdefghij"},
+  };
+  for (const Case& c : cases) {
+    Picture picture;
+    picture.draw_text(3, 0, "0123456789abcdefghij");
+    EXPECT_EQ(picture.draw_text(3, 0, c.text), c.drawn) << c.text;
+    EXPECT_EQ(cell_text(picture, 4, 1, 20), c.shown) << c.text;
+  }
+  Picture picture;
+  EXPECT_EQ(picture.draw_text(0, 150, "0123456789abcdef"), 10u);  // the row ends at 160
+  EXPECT_EQ(cell_text(picture, 1, 151, 10), "0123456789");
+  EXPECT_EQ(cell_text(picture, 2, 1, 1), " ");
+  EXPECT_EQ(picture.draw_text(64, 0, "x"), 0u);
+}
+
 TEST(Picture, ReportsChangedColumns) {
   Picture picture;
   std::array<bool, picture_width> changed;
