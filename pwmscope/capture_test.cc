@@ -16,7 +16,7 @@ std::map<char, TagReading> decode_line(std::string_view line, CaptureFields& fie
   return readings;
 }
 
-TEST(Capture, DecodesAFullLine) {
+TEST(CaptureLine, DecodesAFullLine) {
   CaptureFields fields;
   auto readings = decode_line("%0800=0000*8000+6000$0FEB", fields);
   EXPECT_EQ(fields.amplitude, 2048);
@@ -37,7 +37,7 @@ TEST(Capture, DecodesAFullLine) {
   EXPECT_FALSE(readings['%'].plotted);
 }
 
-TEST(Capture, FieldValuesAndTheSignRule) {
+TEST(CaptureLine, FieldValuesAndTheSignRule) {
   struct Case {
     std::string line;
     std::int32_t sin_table;
@@ -66,7 +66,7 @@ TEST(Capture, FieldValuesAndTheSignRule) {
   }
 }
 
-TEST(Capture, ShortSignedFieldIsNotNegative) {
+TEST(CaptureLine, ShortSignedFieldIsNotNegative) {
   // "F1" gives the digits FFFFF1: a 16-bit negative number needs all four digits.
   CaptureFields fields;
   TagReading reading = decode_tag('~', "#0001~F1", fields);
@@ -76,7 +76,7 @@ TEST(Capture, ShortSignedFieldIsNotNegative) {
   EXPECT_EQ(fields.sin3g_table, -16);
 }
 
-TEST(Capture, UnsignedTagsIgnoreTheSignRule) {
+TEST(CaptureLine, UnsignedTagsIgnoreTheSignRule) {
   CaptureFields fields;
   decode_line("%F000@FFFF#F001$FFFF", fields);
   EXPECT_EQ(fields.amplitude, 0xF000);
@@ -85,7 +85,7 @@ TEST(Capture, UnsignedTagsIgnoreTheSignRule) {
   EXPECT_EQ(fields.pwm_duty_cycle, 0xFFFF);
 }
 
-TEST(Capture, AdjustmentsAndScaling) {
+TEST(CaptureLine, AdjustmentsAndScaling) {
   CaptureFields fields;
   auto readings = decode_line("%1000*7F7F+65E6$1000", fields);
   EXPECT_EQ(fields.sin_amplify, 0);
@@ -103,7 +103,7 @@ TEST(Capture, AdjustmentsAndScaling) {
   EXPECT_EQ(readings['*'].offset, (63.0 / 4096) * -32640);
 }
 
-TEST(Capture, AmplitudeZeroGivesUnscaledOffsets) {
+TEST(CaptureLine, AmplitudeZeroGivesUnscaledOffsets) {
   CaptureFields fields;
   decode_line("%0800$1000", fields);
   double pd = fields.pd_cycle_d;
@@ -117,14 +117,14 @@ TEST(Capture, AmplitudeZeroGivesUnscaledOffsets) {
   EXPECT_EQ(fields.pd_cycle_d, pd);  // kept from the last scaled line
 }
 
-TEST(Capture, AmplitudeComesFirstInTheLine) {
+TEST(CaptureLine, AmplitudeComesFirstInTheLine) {
   // The "%" field applies to the "*" of its own line even when it is written after it.
   CaptureFields fields;
   auto readings = decode_line("*8000%0800", fields);
   EXPECT_EQ(readings['*'].offset, 3.96826171875);
 }
 
-TEST(Capture, AmplitudePercent) {
+TEST(CaptureLine, AmplitudePercent) {
   const std::pair<std::string, double> cases[] = {
       {"%0800", 50}, {"%0FFF", 99}, {"%1000", 100}, {"%0001", 0}, {"%FFFF", 1599}};
   for (const auto& [line, percent] : cases) {
@@ -134,7 +134,7 @@ TEST(Capture, AmplitudePercent) {
   }
 }
 
-TEST(Capture, LinesWithoutTagsChangeNothing) {
+TEST(CaptureLine, LinesWithoutTagsChangeNothing) {
   CaptureFields fields;
   decode_line("%0800@0123#0007~0001=0002*8000+6000$0FEB", fields);
   const CaptureFields before = fields;
