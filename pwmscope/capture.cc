@@ -4,9 +4,6 @@
 #include "pwmscope/capture.h"
 
 #include <cmath>
-#include <cstring>
-
-#include "kit/text.h"
 
 namespace pwmscope {
 namespace {
@@ -21,23 +18,53 @@ std::int32_t wrapping_mul(std::int32_t a, std::int32_t b) {
 
 }  // namespace
 
-std::int32_t field_value(std::string_view line, std::int64_t tag_position, bool is_signed) {
-  // The field text is what text_mid(line, tag_position + 1, 4) gives; it is read as the
-  // hexadecimal text "&H0000" or "&HFFFF" followed by it. The text is assembled on the
-  // stack: a capture holds millions of fields.
-  std::string_view field = line.substr(std::size_t(tag_position)).substr(0, 4);
-  // Only the upper-case letter makes a negative number: the firmware prints upper case,
-  // and a 16-bit value from F000 to FFFF is -4096 to -1.
-  bool negative = is_signed && !field.empty() && field[0] == 'F';
-  char text[10] = {'&', 'H', '0', '0', '0', '0'};
-  if (negative) std::memset(text + 2, 'F', 4);
-  std::memcpy(text + 6, field.data(), field.size());
-  return kit::text_to_int(std::string_view(text, 6 + field.size()));
+std::array<std::int64_t, tag_order.size()> find_tags(std::string_view line) {
+  static constexpr auto slot_of = [] {
+    std::array<std::int8_t, 256> slots{};
+    slots.fill(-1);
+    for (std::size_t slot = 0; slot < tag_order.size(); ++slot) {
+      slots[std::uint8_t(tag_order[slot])] = std::int8_t(slot);
+    }
+    return slots;
+  }();
+  std::array<std::int64_t, tag_order.size()> positions{};
+  std::size_t missing = tag_order.size();
+  for (std::size_t i = 0; i < line.size() && missing > 0; ++i) {
+    std::int8_t slot = slot_of[std::uint8_t(line[i])];
+    if (slot >= 0 && positions[std::size_t(slot)] == 0) {
+      positions[std::size_t(slot)] = std::int64_t(i) + 1;
+      --missing;
+    }
+  }
+  return positions;
 }
 
-TagReading decode_tag(char tag, std::string_view line, CaptureFields& fields) {
+std::int32_t field_value(std::string_view line, std::int64_t tag_position, bool is_signed) {
+  // The rule of text_to_int for "&H" texts, applied to the prefix and the field text
+  // without building them: a capture holds millions of fields. Hexadecimal digits are
+  // read up to the first other character and accumulated modulo 2^32.
+  std::string_view field = line.substr(std::size_t(tag_position)).substr(0, 4);
+  // Only the upper-case letter makes a negative number: the firmware prints upper case.
+  bool negative = is_signed && !field.empty() && field[0] == 'F';
+  std::uint32_t value = negative ? 0xFFFF : 0x0000;
+  for (char c : field) {
+    std::uint32_t digit;
+    if (c >= '0' && c <= '9') {
+      digit = std::uint32_t(c - '0');
+    } else if (c >= 'A' && c <= 'F') {
+      digit = std::uint32_t(c - 'A' + 10);
+    } else if (c >= 'a' && c <= 'f') {
+      digit = std::uint32_t(c - 'a' + 10);
+    } else {
+      break;
+    }
+    value = value * 16 + digit;
+  }
+  return std::int32_t(value);
+}
+
+TagReading decode_tag(char tag, std::int64_t at, std::string_view line, CaptureFields& fields) {
   TagReading reading;
-  std::int64_t at = kit::text_find(1, line, std::string_view(&tag, 1));
   if (at == 0) return reading;
   reading.present = true;
   std::int32_t amplitude = fields.amplitude;

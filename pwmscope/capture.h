@@ -34,14 +34,21 @@ struct TagReading {
   double offset = 0;     // distance of its point below the zero line, in pixels
 };
 
-/// The value of the four characters after position `tag_position` (from 1) of `line`,
-/// as hexadecimal digits; a signed field whose text begins with "F" is a negative 16-bit
-/// number. Fewer or broken digits give what the digits up to there spell.
+/// Where each tag of tag_order first occurs in `line` (from 1), or 0 where it does not:
+/// what text_find from position 1 gives, found in one pass over the line.
+std::array<std::int64_t, tag_order.size()> find_tags(std::string_view line);
+
+/// The value of the four characters after position `tag_position` (from 1) of `line`:
+/// text_to_int of "&H0000" followed by them, or of "&HFFFF" for a signed field whose text
+/// begins with "F", so that F000 to FFFF are -4096 to -1. Fewer or broken digits give
+/// what the digits up to there spell.
 std::int32_t field_value(std::string_view line, std::int64_t tag_position, bool is_signed);
 
-/// Decodes `tag` of `line` into `fields` (a tag that is absent changes nothing) and
-/// computes its trace offset from the amplitude known at this point of the line.
-TagReading decode_tag(char tag, std::string_view line, CaptureFields& fields);
+/// Decodes `tag`, found at `tag_position` of `line` (0: absent, which changes nothing),
+/// into `fields` and computes its trace offset from the amplitude known at this point
+/// of the line.
+TagReading decode_tag(char tag, std::int64_t tag_position, std::string_view line,
+                      CaptureFields& fields);
 
 /// Recomputes amplitude_percent after the tags of a line: floor(100 * amplitude / 4096).
 void update_amplitude_percent(CaptureFields& fields);

@@ -3,7 +3,10 @@
 #include <gtest/gtest.h>
 
 #include <map>
+#include <random>
 #include <string>
+
+#include "kit/text.h"
 
 namespace pwmscope {
 namespace {
@@ -11,7 +14,10 @@ namespace {
 // Decodes every tag of a line as the run step does and returns the readings by tag.
 std::map<char, TagReading> decode_line(std::string_view line, CaptureFields& fields) {
   std::map<char, TagReading> readings;
-  for (char tag : tag_order) readings[tag] = decode_tag(tag, line, fields);
+  auto positions = find_tags(line);
+  for (std::size_t slot = 0; slot < tag_order.size(); ++slot) {
+    readings[tag_order[slot]] = decode_tag(tag_order[slot], positions[slot], line, fields);
+  }
   update_amplitude_percent(fields);
   return readings;
 }
@@ -59,20 +65,45 @@ TEST(CaptureLine, FieldValuesAndTheSignRule) {
   };
   for (const Case& c : cases) {
     CaptureFields fields;
-    TagReading reading = decode_tag('=', c.line, fields);
+    TagReading reading = decode_line(c.line, fields)['='];
     EXPECT_TRUE(reading.present) << c.line;
     EXPECT_EQ(fields.sin_table, c.sin_table) << c.line;
     EXPECT_EQ(reading.offset, c.offset) << c.line;
   }
 }
 
+// The decoding is the kit's text_find and text_to_int, done in one pass without building
+// texts; compare the two ways over many lines made of tags, digits and other characters.
+TEST(CaptureLine, SameAsTheKitsTextOperations) {
+  std::mt19937 random(6);
+  const std::string alphabet = "%@&#~=*+$0123456789ABCDEFabcdefFFFFgG ,;x";
+  for (int round = 0; round < 20000; ++round) {
+    std::string line;
+    for (int n = int(random() % 24); n > 0; --n) line += alphabet[random() % alphabet.size()];
+    auto positions = find_tags(line);
+    for (std::size_t slot = 0; slot < tag_order.size(); ++slot) {
+      char tag = tag_order[slot];
+      std::int64_t at = kit::text_find(1, line, std::string(1, tag));
+      ASSERT_EQ(positions[slot], at) << line << " " << tag;
+      if (at == 0) continue;
+      std::string field = kit::text_mid(line, at + 1, 4);
+      for (bool is_signed : {false, true}) {
+        bool negative = is_signed && kit::text_compare(kit::text_left(field, 1), "F") == 0;
+        std::int32_t expected =
+            kit::text_to_int(kit::text_concat(negative ? "&HFFFF" : "&H0000", field));
+        ASSERT_EQ(field_value(line, at, is_signed), expected) << line << " " << tag;
+      }
+    }
+  }
+}
+
 TEST(CaptureLine, ShortSignedFieldIsNotNegative) {
   // "F1" gives the digits FFFFF1: a 16-bit negative number needs all four digits.
   CaptureFields fields;
-  TagReading reading = decode_tag('~', "#0001~F1", fields);
+  TagReading reading = decode_line("#0001~F1", fields)['~'];
   EXPECT_EQ(fields.sin3g_table, 16777201);
   EXPECT_EQ(reading.offset, 4.0 * 16777201);
-  EXPECT_EQ(decode_tag('~', "~FFF0", fields).offset, -64);
+  EXPECT_EQ(decode_line("~FFF0", fields)['~'].offset, -64);
   EXPECT_EQ(fields.sin3g_table, -16);
 }
 

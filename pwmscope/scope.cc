@@ -61,8 +61,10 @@ void Scope::plot_tag(char tag, const TagReading& reading) {
 
 bool Scope::walk_tags(std::string_view line) {
   bool row_number_seen = false;
-  for (char tag : tag_order) {
-    TagReading reading = decode_tag(tag, line, fields);
+  auto positions = find_tags(line);
+  for (std::size_t slot = 0; slot < tag_order.size(); ++slot) {
+    char tag = tag_order[slot];
+    TagReading reading = decode_tag(tag, positions[slot], line, fields);
     if (!reading.present) continue;
     if (tag == '#') row_number_seen = true;
     plot_tag(tag, reading);
