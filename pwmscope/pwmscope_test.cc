@@ -134,6 +134,27 @@ TEST(PwmscopeRun, SnapshotIsTheModelsPicture) {
   }
 }
 
+TEST(PwmscopeRun, CommaSplitsACaptureLine) {
+  // The part after a comma is the next capture line, with a run step of its own.
+  TempDir folder;
+  kit::testing::write_file(folder / "comma.txt", "%0800#0001=0100*9000,#0002=0200\r\n#0003\r\n");
+  kit::testing::write_file(folder / "lines.txt", "%0800#0001=0100*9000\r\n#0002=0200\r\n#0003\r\n");
+  for (std::string capture : {"comma.txt", "lines.txt"}) {
+    kit::testing::ToolRun run =
+        run_tool("pwmscope", {"--snapshot", capture + ".png", capture}, "", folder.path());
+    EXPECT_EQ(run.status, 0) << run.err;
+  }
+  std::string comma = png_rgb(read_file(folder / "comma.txt.png"));
+  std::string lines = png_rgb(read_file(folder / "lines.txt.png"));
+  ASSERT_FALSE(comma.empty());
+  // Only the name in the end prompt differs: compare the rows above it.
+  std::size_t above_prompt = std::size_t(35) * 16 * picture_width * 3;
+  EXPECT_TRUE(comma.compare(0, above_prompt, lines, 0, above_prompt) == 0);
+  Picture model = model_picture((folder / "comma.txt").string(), "comma.txt");
+  EXPECT_EQ(cell_text(model, 32, 17, 14), "Row#Number= 3 ");
+  EXPECT_EQ(model.pixel(1, 512 + 128), yellow);  // the second line's point, in column 1
+}
+
 TEST(PwmscopeRun, SnapshotFailures) {
   TempDir folder;
   std::filesystem::copy_file(testdata + "/short.txt", folder / "short.txt");
