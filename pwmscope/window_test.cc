@@ -6,7 +6,7 @@
 #include <gtest/gtest.h>
 #include <png.h>
 #include <signal.h>
-#include <spawn.h>
+#include <sys/prctl.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -52,15 +52,11 @@ bool have(const char* program) {
   return !shell(std::string("command -v ") + program + " 2>/dev/null").empty();
 }
 
+// Starts a program with its output in files. It dies with the test, so that a test
+// killed on a timeout leaves no X server or window behind.
 pid_t spawn(const std::vector<std::string>& args, const std::vector<std::string>& env,
             const std::filesystem::path& cwd, const std::filesystem::path& out,
             const std::filesystem::path& err) {
-  posix_spawn_file_actions_t actions;
-  posix_spawn_file_actions_init(&actions);
-  posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
-  posix_spawn_file_actions_addopen(&actions, 1, out.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-  posix_spawn_file_actions_addopen(&actions, 2, err.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-  posix_spawn_file_actions_addchdir_np(&actions, cwd.c_str());
   std::vector<char*> argv, envp;
   for (const std::string& a : args) argv.push_back(const_cast<char*>(a.c_str()));
   argv.push_back(nullptr);
@@ -75,10 +71,21 @@ pid_t spawn(const std::vector<std::string>& args, const std::vector<std::string>
   }
   for (const std::string& e : env) envp.push_back(const_cast<char*>(e.c_str()));
   envp.push_back(nullptr);
-  pid_t pid = -1;
-  if (posix_spawnp(&pid, argv[0], &actions, nullptr, argv.data(), envp.data()) != 0) pid = -1;
-  posix_spawn_file_actions_destroy(&actions);
-  return pid;
+  pid_t parent = getpid();
+  pid_t pid = fork();
+  if (pid != 0) return pid;
+  // The child: only calls that are safe between fork and exec.
+  prctl(PR_SET_PDEATHSIG, SIGKILL);
+  if (getppid() != parent) _exit(127);
+  int input = open("/dev/null", O_RDONLY);
+  int output = open(out.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+  int errors = open(err.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+  if (input < 0 || output < 0 || errors < 0 || chdir(cwd.c_str()) != 0) _exit(127);
+  dup2(input, 0);
+  dup2(output, 1);
+  dup2(errors, 2);
+  execvpe(argv[0], argv.data(), envp.data());
+  _exit(127);
 }
 
 // The exit status of a child within `limit`, or -1 after killing it.
