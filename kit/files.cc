@@ -102,6 +102,14 @@ bool ensure(Slot& slot, std::size_t count) {
     }
     if (n == 0) {
       slot.source_ended = true;
+      // A text file that ends before its length at open was cut while being read: its
+      // lines so far are read, and the tool must not report success.
+      off_t at = ::lseek(slot.fd, 0, SEEK_CUR);
+      if (slot.mode == FileMode::input && at >= 0 && at < slot.size_at_open) {
+        record_failure(slot.name, "changed while being read: it ended after " +
+                                      std::to_string(at) + " of " +
+                                      std::to_string(slot.size_at_open) + " bytes");
+      }
       return false;
     }
     unsigned char* fresh = slot.end;

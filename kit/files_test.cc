@@ -167,6 +167,24 @@ TEST(BinaryMode, AFileCutWhileBeingReadEndsTheLoop) {
   EXPECT_NE(failures[0].message.find("changed while being read"), std::string::npos);
 }
 
+TEST(TextMode, AFileCutWhileBeingReadIsRecorded) {
+  TempDir dir;
+  std::string lines;
+  for (int i = 0; i < 5000; ++i) lines += "line " + std::to_string(i) + "\r\n";
+  write_file(dir / "cut", lines);
+  take_file_failures();
+  ASSERT_EQ(file_open((dir / "cut").string(), FileMode::input, 1), status_ok);
+  ASSERT_EQ(truncate((dir / "cut").c_str(), 100), 0);
+  int count = 0;
+  std::string line;
+  while (!at_end(1)) read_line(1, line), ++count;
+  file_close(1);
+  EXPECT_LT(count, 5000);
+  auto failures = take_file_failures();
+  ASSERT_EQ(failures.size(), 1u);
+  EXPECT_NE(failures[0].message.find("changed while being read"), std::string::npos);
+}
+
 TEST(OutputMode, CreatesEmptiesAndRefusesTheFileBeingRead) {
   TempDir dir;
   write_file(dir / "data.txt", "keep me");
