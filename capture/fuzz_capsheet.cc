@@ -41,6 +41,7 @@ const std::filesystem::path& scratch() {
     std::filesystem::path path = std::filesystem::temp_directory_path() /
                                  ("fuzz_capsheet_" + std::to_string(getpid()));
     std::filesystem::create_directories(path);
+    std::atexit([] { std::filesystem::remove_all(scratch()); });
     return path;
   }();
   return dir;

@@ -42,6 +42,7 @@ const std::filesystem::path& scratch() {
     std::filesystem::path path = std::filesystem::temp_directory_path() /
                                  ("fuzz_dumpflip_" + std::to_string(getpid()));
     std::filesystem::create_directories(path);
+    std::atexit([] { std::filesystem::remove_all(scratch()); });
     return path;
   }();
   return dir;

@@ -35,11 +35,14 @@ class QuietConsole : public kit::ConsoleDevice {
   std::string read_line() override { return {}; }
 };
 
+// A folder of this process's own for the program's files, removed when the fuzzer ends.
 inline std::filesystem::path scratch(std::string_view tool) {
-  std::filesystem::path path = std::filesystem::temp_directory_path() /
-                               ("fuzz_" + std::string(tool) + "_" + std::to_string(getpid()));
-  std::filesystem::create_directories(path);
-  return path;
+  static std::filesystem::path made;
+  made = std::filesystem::temp_directory_path() /
+         ("fuzz_" + std::string(tool) + "_" + std::to_string(getpid()));
+  std::filesystem::create_directories(made);
+  std::atexit([] { std::filesystem::remove_all(made); });
+  return made;
 }
 
 inline std::string read_file(const std::filesystem::path& path) {
