@@ -36,14 +36,14 @@ class QuietConsole : public kit::ConsoleDevice {
   std::string read_line() override { return {}; }
 };
 
+// A folder of this process's own for the program's files, removed when the fuzzer ends.
 const std::filesystem::path& scratch() {
-  static const std::filesystem::path dir = [] {
-    std::filesystem::path path = std::filesystem::temp_directory_path() /
-                                 ("fuzz_capsheet_" + std::to_string(getpid()));
-    std::filesystem::create_directories(path);
-    std::atexit([] { std::filesystem::remove_all(scratch()); });
-    return path;
-  }();
+  static std::filesystem::path dir;
+  if (dir.empty()) {
+    dir = std::filesystem::temp_directory_path() / ("fuzz_capsheet_" + std::to_string(getpid()));
+    std::filesystem::create_directories(dir);
+    std::atexit([] { std::filesystem::remove_all(dir); });
+  }
   return dir;
 }
 
