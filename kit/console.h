@@ -108,6 +108,8 @@ class LineItems {
   explicit LineItems(std::string line) : line_(std::move(line)) {}
   std::string next_text();
   NumberItem next_number();
+  /// True when every character of the line has been taken.
+  bool exhausted() const { return at_ >= line_.size(); }
 
  private:
   std::string line_;

@@ -336,9 +336,38 @@ int read_line(int number, std::string& line) {
   return status_ok;
 }
 
+// The usual item, unquoted and whole in the buffer, taken in one piece: the bytes up to
+// a comma, CR or LF. Anything else (a quote, an item running past the buffer or past
+// its limit, a CR that may pair with an LF not yet read) is left to the general rule.
+bool take_plain_item(Slot& slot, std::string& item) {
+  unsigned char* at = slot.next;
+  while (at < slot.end && (*at == ' ' || *at == '\t')) ++at;
+  if (at == slot.end || *at == '"') return false;
+  unsigned char* first = at;
+  unsigned char* stop = slot.end;
+  if (std::size_t(stop - first) > text_item_limit) stop = first + text_item_limit;
+  while (at < stop && *at != ',' && *at != '\r' && *at != '\n') ++at;
+  if (at == stop) return false;
+  unsigned char* after = at + 1;
+  if (*at == '\r') {
+    // The CR takes an LF after it along, and a raw CR LF reads as that LF.
+    if (after + 1 >= slot.end) return false;
+    if (after[0] == '\n') {
+      ++after;
+    } else if (after[0] == '\r' && after[1] == '\n') {
+      after += 2;
+    }
+  }
+  item.assign(reinterpret_cast<const char*>(first), std::size_t(at - first));
+  slot.next = after;
+  return true;
+}
+
 std::string read_item(int number) {
   Slot* slot = detail::open_slot(number);
   if (!slot || slot->mode != FileMode::input) return {};
+  std::string item;
+  if (take_plain_item(*slot, item)) return item;
   TextSource source{*slot};
   return items::cut(source, items::Kind::text).text;
 }

@@ -93,6 +93,14 @@ TEST(TextMode, ItemsFromAFile) {
   while (!at_end(1)) items.push_back(read_item(1));
   file_close(1);
   EXPECT_EQ(items, (Lines{"%0800=0000", "*8000", "a, b", "c", "", "last"}));
+
+  // A CR ends an item and takes the line end after it along, also a raw CR LF.
+  write_file(dir / "crs", "A\r\r\nB\r\rC");
+  ASSERT_EQ(file_open((dir / "crs").string(), FileMode::input, 1), status_ok);
+  items.clear();
+  while (!at_end(1)) items.push_back(read_item(1));
+  file_close(1);
+  EXPECT_EQ(items, (Lines{"A", "B", "", "C"}));
 }
 
 TEST(BinaryMode, ReadsStopAtTheSizeAtOpen) {

@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "kit/console.h"
 #include "kit/files.h"
 
 namespace {
@@ -58,12 +59,23 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   kit::file_close(1);
   if (lines != model_lines(bytes)) std::abort();
 
+  // Items of the file are the items of its text-mode content read as one typed line.
+  std::string text = bytes.substr(0, bytes.find('\x1a'));
+  std::string translated;
+  for (std::size_t i = 0; i < text.size(); ++i) {
+    if (text[i] == '\r' && i + 1 < text.size() && text[i + 1] == '\n') continue;
+    translated.push_back(text[i]);
+  }
+  kit::LineItems model(translated);
   if (kit::file_open(scratch(), kit::FileMode::input, 1) != kit::status_ok) std::abort();
   std::size_t items = 0;
   while (!kit::at_end(1)) {
-    if (kit::read_item(1).size() > 4096) std::abort();
+    std::string item = kit::read_item(1);
+    if (item.size() > 4096) std::abort();
+    if (model.exhausted() || item != model.next_text()) std::abort();
     if (++items > size + 1) std::abort();  // every item consumes at least one character
   }
+  if (!model.exhausted()) std::abort();
   kit::file_close(1);
   kit::take_file_failures();
   return 0;
