@@ -260,6 +260,25 @@ TEST(ListingFaults, ListingThatCannotBeRead) {
   }
 }
 
+TEST(ListingFaults, ListingShrinkingWhileRead) {
+  for (const ListingTool& t : tools) {
+    SCOPED_TRACE(t.tool);
+    TempDir dir;
+    std::string listing = listing_lines(1'000'000);  // 35 MB
+    write_file(dir / "listing.txt", listing);
+    std::int64_t size = std::int64_t(listing.size());
+    Child child(t.tool, {"listing.txt"}, dir.path());
+    ASSERT_TRUE(child.stop_mid_read(dir / "listing.txt", size)) << "the tool was done before the test could cut its listing";
+    fs::resize_file(dir / "listing.txt", std::uintmax_t(size / 32));
+    child.resume();
+    ToolRun run = child.finish();
+    EXPECT_EQ(run.status, 1);
+    EXPECT_NE(run.err.find(t.tool + ": listing.txt: changed while being read: it ended after "),
+              std::string::npos)
+        << run.err;
+  }
+}
+
 TEST(ListingFaults, ListingVanishingWhileRead) {
   // The open file stays readable after its name is gone, so the output is whole.
   for (const ListingTool& t : tools) {
