@@ -22,7 +22,7 @@ volatile sig_atomic_t raw_active = 0;
 
 void restore_terminal() {
   if (raw_active) {
-    tcsetattr(0, TCSAFLUSH, &saved_mode);
+    tcsetattr(0, TCSADRAIN, &saved_mode);
     raw_active = 0;
   }
 }
@@ -34,7 +34,8 @@ void enter_raw_mode() {
   raw.c_lflag &= ~tcflag_t(ICANON | ECHO | IEXTEN);
   raw.c_cc[VMIN] = 1;
   raw.c_cc[VTIME] = 0;
-  if (tcsetattr(0, TCSAFLUSH, &raw) == 0) raw_active = 1;
+  // TCSADRAIN, not TCSAFLUSH: keys typed ahead, or answers pasted at once, are kept.
+  if (tcsetattr(0, TCSADRAIN, &raw) == 0) raw_active = 1;
 }
 
 void on_fatal_signal(int signal_number) {

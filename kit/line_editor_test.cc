@@ -154,6 +154,37 @@ TEST(LineEditor, InputPromptShowsThePromptAndEndsTheLine) {
   EXPECT_TRUE(WIFEXITED(session.status));
 }
 
+TEST(LineEditor, KeysTypedAheadAreKept) {
+  struct winsize size = {24, 80, 0, 0};
+  int master = -1;
+  pid_t child = forkpty(&master, nullptr, nullptr, &size);
+  if (child == 0) {
+    usleep(300000);  // the keys arrive while the program is still busy
+    std::string line = edit_line(0);
+    std::string second = edit_line(0);
+    std::string report = "\n[" + line + "|" + second + "]\n";
+    write(1, report.data(), report.size());
+    _exit(0);
+  }
+  ASSERT_EQ(write(master, "early\rsecond\r", 13), 13);
+  std::string screen;
+  char chunk[4096];
+  pollfd fd{master, POLLIN, 0};
+  while (screen.find("]") == std::string::npos && poll(&fd, 1, 3000) > 0) {
+    ssize_t n = read(master, chunk, sizeof chunk);
+    if (n <= 0) break;
+    screen.append(chunk, std::size_t(n));
+  }
+  int status = 0;
+  for (int i = 0; i < 100 && waitpid(child, &status, WNOHANG) == 0; ++i) usleep(10000);
+  if (waitpid(child, &status, WNOHANG) == 0) {  // still waiting for keys it lost
+    kill(child, SIGKILL);
+    waitpid(child, &status, 0);
+  }
+  close(master);
+  EXPECT_NE(screen.find("[early|second]"), std::string::npos) << screen;
+}
+
 TEST(LineEditor, TerminalIsRestoredWhenASignalEndsTheProgram) {
   for (int signal_number : {SIGINT, SIGTERM, SIGHUP}) {
     Session session = type_keys(Body::edit_line, {"abc"}, signal_number);
