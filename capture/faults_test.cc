@@ -143,6 +143,18 @@ class Child {
 
 bool running_as_root() { return geteuid() == 0; }
 
+// As root, the tests of permissions run the tool as user nobody, who must be able to
+// reach the built program (a build under a private home folder is out of reach).
+bool nobody_can_run(std::string_view tool) {
+  if (!running_as_root()) return true;
+  std::string program = kit::testing::tool_path(tool);
+  pid_t pid = fork();
+  if (pid == 0) _exit(setgid(65534) == 0 && setuid(65534) == 0 && access(program.c_str(), X_OK) == 0 ? 0 : 1);
+  int status = 0;
+  waitpid(pid, &status, 0);
+  return WIFEXITED(status) && WEXITSTATUS(status) == 0;
+}
+
 // A folder that user nobody may enter and read (test folders are private to their owner).
 void open_to_everyone(const fs::path& folder) {
   fs::permissions(folder, fs::perms::all, fs::perm_options::replace);
@@ -207,6 +219,7 @@ void sparse_file(const fs::path& path, std::int64_t size, std::string_view tail)
 }
 
 TEST(ConverterFaults, OutputFolderThatCannotBeWritten) {
+  if (!nobody_can_run("dumpflip")) GTEST_SKIP() << "user nobody cannot reach the built programs, so permissions cannot be tried as root";
   for (const Converter& c : converters) {
     SCOPED_TRACE(c.tool + " " + c.input);
     TempDir dir;
@@ -271,6 +284,7 @@ TEST(ConverterFaults, InputThatCannotBeRead) {
       open_to_everyone(dir.path());
       if (fault.what == "folder") fs::create_directory(dir / c.input);
       if (fault.what == "unreadable") {
+        if (!nobody_can_run(c.tool)) continue;  // told by the test of the locked folder
         write_file(dir / c.input, "4142;");
         fs::permissions(dir / c.input, fs::perms::none);
       }

@@ -143,6 +143,18 @@ class Child {
 
 bool running_as_root() { return geteuid() == 0; }
 
+// As root, the tests of permissions run the tool as user nobody, who must be able to
+// reach the built program (a build under a private home folder is out of reach).
+bool nobody_can_run(std::string_view tool) {
+  if (!running_as_root()) return true;
+  std::string program = kit::testing::tool_path(tool);
+  pid_t pid = fork();
+  if (pid == 0) _exit(setgid(65534) == 0 && setuid(65534) == 0 && access(program.c_str(), X_OK) == 0 ? 0 : 1);
+  int status = 0;
+  waitpid(pid, &status, 0);
+  return WIFEXITED(status) && WEXITSTATUS(status) == 0;
+}
+
 // A folder that user nobody may enter and read (test folders are private to their owner).
 void open_to_everyone(const fs::path& folder) {
   fs::permissions(folder, fs::perms::all, fs::perm_options::replace);
@@ -184,6 +196,7 @@ std::string listing_lines(std::size_t count) {
 }
 
 TEST(ListingFaults, OutputFolderThatCannotBeWritten) {
+  if (!nobody_can_run("branchscan")) GTEST_SKIP() << "user nobody cannot reach the built programs, so permissions cannot be tried as root";
   for (const ListingTool& t : tools) {
     SCOPED_TRACE(t.tool);
     TempDir dir;
@@ -248,6 +261,7 @@ TEST(ListingFaults, ListingThatCannotBeRead) {
       open_to_everyone(dir.path());
       if (fault.what == "folder") fs::create_directory(dir / "listing.txt");
       if (fault.what == "unreadable") {
+        if (!nobody_can_run(t.tool)) continue;  // told by the test of the locked folder
         write_file(dir / "listing.txt", listing_lines(3));
         fs::permissions(dir / "listing.txt", fs::perms::none);
       }
