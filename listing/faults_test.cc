@@ -266,7 +266,8 @@ TEST(ListingFaults, ListingThatCannotBeRead) {
         fs::permissions(dir / "listing.txt", fs::perms::none);
       }
       write_file(dir / t.output, "kept");  // a file of the output name from before
-      ToolRun run = Child(t.tool, {"listing.txt"}, dir.path(), running_as_root()).finish();
+      bool as_nobody = running_as_root() && fault.what == "unreadable";
+      ToolRun run = Child(t.tool, {"listing.txt"}, dir.path(), as_nobody).finish();
       EXPECT_EQ(run.status, 1);
       EXPECT_EQ(run.err, t.tool + ": listing.txt: cannot open: " + fault.reason + "\n");
       EXPECT_EQ(read_file(dir / t.output), "kept");
