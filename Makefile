@@ -1,11 +1,15 @@
 # Front door to the CMake build. `make build` puts the programs in build/bin/.
 JOBS ?= $(shell nproc)
 
-.PHONY: build test test-plain test-sanitize demo bench clean
+.PHONY: build check test test-plain test-sanitize demo bench clean
 
 build:
 	cmake -S . -B build -DCMAKE_BUILD_TYPE=Release >/dev/null
 	cmake --build build -j $(JOBS)
+
+# Everything CI runs: the suite as built and under the sanitizers, the suite under
+# valgrind's memcheck, and every fuzz target for FUZZ_SECONDS (60) each.
+check: test test-valgrind fuzz
 
 # The whole suite, then the same suite built with AddressSanitizer and UBSan.
 test: test-plain test-sanitize
