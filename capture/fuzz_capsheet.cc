@@ -15,44 +15,15 @@
 
 #include "kit/console.h"
 #include "kit/files.h"
+#include "kit/fuzz_support.h"
 
 int capsheet_main(int argc, char** argv);  // the program's main, renamed for this target
 
 namespace {
 
-// A broken property names itself before the fuzzer keeps the input.
-#define check(condition)                                                        \
-  do {                                                                          \
-    if (!(condition)) {                                                         \
-      std::fprintf(stderr, "%s:%d: failed: %s\n", __FILE__, __LINE__, #condition); \
-      std::abort();                                                             \
-    }                                                                           \
-  } while (0)
+using namespace kit::fuzz;
 
-class QuietConsole : public kit::ConsoleDevice {
- public:
-  std::string shown;
-  void write(std::string_view bytes) override { shown.append(bytes); }
-  std::string read_line() override { return {}; }
-};
-
-// A folder of this process's own for the program's files, removed when the fuzzer ends.
-const std::filesystem::path& scratch() {
-  static std::filesystem::path dir;
-  if (dir.empty()) {
-    dir = std::filesystem::temp_directory_path() / ("fuzz_capsheet_" + std::to_string(getpid()));
-    std::filesystem::create_directories(dir);
-    std::atexit([] { std::filesystem::remove_all(dir); });
-  }
-  return dir;
-}
-
-std::string read_file(const std::filesystem::path& path) {
-  std::ifstream in(path, std::ios::binary);
-  std::ostringstream all;
-  all << in.rdbuf();
-  return all.str();
-}
+const std::filesystem::path& scratch() { return kit::fuzz::scratch("capsheet"); }
 
 std::size_t count_of(const std::string& text, const std::string& piece) {
   std::size_t count = 0;

@@ -15,60 +15,22 @@
 
 #include "kit/console.h"
 #include "kit/files.h"
+#include "kit/fuzz_support.h"
 
 int dumpflip_main(int argc, char** argv);  // the program's main, renamed for this target
 
 namespace {
 
-// A broken property names itself before the fuzzer keeps the input.
-#define check(condition)                                                        \
-  do {                                                                          \
-    if (!(condition)) {                                                         \
-      std::fprintf(stderr, "%s:%d: failed: %s\n", __FILE__, __LINE__, #condition); \
-      std::abort();                                                             \
-    }                                                                           \
-  } while (0)
+using namespace kit::fuzz;
 
-// The console of the program: everything printed is kept, every typed line is empty.
-class QuietConsole : public kit::ConsoleDevice {
- public:
-  std::string shown;
-  void write(std::string_view bytes) override { shown.append(bytes); }
-  std::string read_line() override { return {}; }
-};
-
-// A folder of this process's own for the program's files, removed when the fuzzer ends.
-const std::filesystem::path& scratch() {
-  static std::filesystem::path dir;
-  if (dir.empty()) {
-    dir = std::filesystem::temp_directory_path() / ("fuzz_dumpflip_" + std::to_string(getpid()));
-    std::filesystem::create_directories(dir);
-    std::atexit([] { std::filesystem::remove_all(dir); });
-  }
-  return dir;
-}
+const std::filesystem::path& scratch() { return kit::fuzz::scratch("dumpflip"); }
 
 void write_file(const std::filesystem::path& path, const std::string& bytes) {
   std::ofstream(path, std::ios::binary | std::ios::trunc) << bytes;
 }
 
-std::string read_file(const std::filesystem::path& path) {
-  std::ifstream in(path, std::ios::binary);
-  std::ostringstream all;
-  all << in.rdbuf();
-  return all.str();
-}
-
-// Runs the program on `name` and returns its exit status; `console` gets its text.
 int run_dumpflip(const std::filesystem::path& name, QuietConsole& console) {
-  std::string program = "dumpflip", argument = name.string();
-  std::vector<char*> argv = {program.data(), argument.data(), nullptr};
-  kit::set_console_device(&console);
-  int status = dumpflip_main(2, argv.data());
-  kit::set_console_device(nullptr);
-  kit::close_all_files();
-  check(kit::take_file_failures().empty());
-  return status;
+  return run_program(dumpflip_main, "dumpflip", name, console);
 }
 
 int digit_value(char c) {

@@ -10,30 +10,11 @@
 
 #include "kit/console.h"
 #include "kit/files.h"
+#include "kit/fuzz_support.h"
 
 namespace {
 
-// Text mode spelled out the slow way: cut at byte 26, CR LF to LF, split at LF, and one
-// CR dropped from the end of each line.
-std::vector<std::string> model_lines(std::string bytes) {
-  bytes = bytes.substr(0, bytes.find('\x1a'));
-  std::string text;
-  for (std::size_t i = 0; i < bytes.size(); ++i) {
-    if (bytes[i] == '\r' && i + 1 < bytes.size() && bytes[i + 1] == '\n') continue;
-    text.push_back(bytes[i]);
-  }
-  std::vector<std::string> lines;
-  std::size_t begin = 0;
-  while (begin < text.size()) {
-    std::size_t lf = text.find('\n', begin);
-    std::string line = text.substr(begin, lf == std::string::npos ? std::string::npos : lf - begin);
-    if (!line.empty() && line.back() == '\r') line.pop_back();
-    lines.push_back(line);
-    if (lf == std::string::npos) break;
-    begin = lf + 1;
-  }
-  return lines;
-}
+using kit::fuzz::model_lines;
 
 const std::string& scratch() {
   static const std::string name = "/tmp/kit_fuzz_text_" + std::to_string(getpid());

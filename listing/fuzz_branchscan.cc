@@ -7,11 +7,11 @@
 #include <string>
 #include <vector>
 
-#include "listing/fuzz_listing_model.h"
+#include "kit/fuzz_support.h"
 
 int branchscan_main(int argc, char** argv);  // the program's main, renamed for this target
 
-using namespace listing_fuzz;
+using namespace kit::fuzz;
 
 namespace {
 

@@ -16,6 +16,7 @@
 #include <vector>
 
 #include "kit/files.h"
+#include "kit/fuzz_support.h"
 #include "pwmscope/capture.h"
 #include "pwmscope/picture.h"
 #include "pwmscope/scope.h"
@@ -24,15 +25,6 @@
 namespace {
 
 using namespace pwmscope;
-
-// A broken property names itself before the fuzzer keeps the input.
-#define check(condition)                                                        \
-  do {                                                                          \
-    if (!(condition)) {                                                         \
-      std::fprintf(stderr, "%s:%d: failed: %s\n", __FILE__, __LINE__, #condition); \
-      std::abort();                                                             \
-    }                                                                           \
-  } while (0)
 
 // The four characters after a tag as a hexadecimal number behind "0000", or behind
 // "FFFF" for a signed field that begins with an upper-case F, in 32 bits.

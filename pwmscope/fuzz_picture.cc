@@ -12,21 +12,13 @@
 #include <cstring>
 #include <string>
 
+#include "kit/fuzz_support.h"
 #include "pwmscope/picture.h"
 #include "pwmscope/text_screen.h"
 
 namespace {
 
 using namespace pwmscope;
-
-// A broken property names itself before the fuzzer keeps the input.
-#define check(condition)                                                        \
-  do {                                                                          \
-    if (!(condition)) {                                                         \
-      std::fprintf(stderr, "%s:%d: failed: %s\n", __FILE__, __LINE__, #condition); \
-      std::abort();                                                             \
-    }                                                                           \
-  } while (0)
 
 std::int64_t model_pixel(float c) {
   if (std::isnan(c)) return INT64_MIN / 4;

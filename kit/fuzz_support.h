@@ -1,5 +1,6 @@
-// What the listing fuzz targets share: the program's console kept in memory, a scratch
-// folder, and text-mode lines spelled out the slow way.
+// What the fuzz targets share: a property check that names itself, the program's console
+// kept in memory, a scratch folder, running a program's renamed main, and text-mode lines
+// spelled out the slow way.
 #pragma once
 
 #include <unistd.h>
@@ -16,7 +17,7 @@
 #include "kit/console.h"
 #include "kit/files.h"
 
-namespace listing_fuzz {
+namespace kit::fuzz {
 
 // A broken property names itself before the fuzzer keeps the input.
 #define check(condition)                                                        \
@@ -36,12 +37,15 @@ class QuietConsole : public kit::ConsoleDevice {
 };
 
 // A folder of this process's own for the program's files, removed when the fuzzer ends.
-inline std::filesystem::path scratch(std::string_view tool) {
+// Made on the first call; every later call returns the same folder.
+inline const std::filesystem::path& scratch(std::string_view tool) {
   static std::filesystem::path made;
-  made = std::filesystem::temp_directory_path() /
-         ("fuzz_" + std::string(tool) + "_" + std::to_string(getpid()));
-  std::filesystem::create_directories(made);
-  std::atexit([] { std::filesystem::remove_all(made); });
+  if (made.empty()) {
+    made = std::filesystem::temp_directory_path() /
+           ("fuzz_" + std::string(tool) + "_" + std::to_string(getpid()));
+    std::filesystem::create_directories(made);
+    std::atexit([] { std::filesystem::remove_all(made); });
+  }
   return made;
 }
 
@@ -87,4 +91,4 @@ inline std::vector<std::string> model_lines(std::string bytes) {
   return lines;
 }
 
-}  // namespace listing_fuzz
+}  // namespace kit::fuzz
